@@ -1,0 +1,45 @@
+# Checks a built DLL with objdump: it imports Windows system DLLs only (so it ships alone),
+# and it exports exactly the names of the .def file, spelled as there.
+# Usage: cmake -DOBJDUMP=... -DDLL=... -DDEF=... -P CheckDllLinkage.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+
+set(system_dlls kernel32 user32 advapi32 shell32 msvcrt)
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "no imports found in ${DLL}")
+endif()
+foreach(line IN LISTS imports)
+  string(REGEX REPLACE "DLL Name: ([^ \t\r]+).*" "\\1" name "${line}")
+  string(TOLOWER "${name}" name)
+  string(REGEX REPLACE "\\.dll$" "" base "${name}")
+  if(NOT base IN_LIST system_dlls)
+    message(SEND_ERROR "imports ${name}: the DLL would not ship alone")
+  endif()
+  message(STATUS "imports ${name}")
+endforeach()
+
+# The export names table: lines "\t[ordinal] name" after "[Ordinal/Name Pointer] Table".
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]+\\[[ 0-9]+\\] [^\n]+\n)+)" table "${dump}")
+# Strip the "[ n] " prefixes before making a list: CMake lists do not split inside brackets.
+string(REGEX REPLACE "[ \t]*\\[[ 0-9]+\\] " "" names "${CMAKE_MATCH_1}")
+string(STRIP "${names}" names)
+string(REPLACE "\n" ";" exported "${names}")
+
+file(STRINGS ${DEF} def_lines REGEX "^[ \t]+[^ ;]+ =")
+set(declared "")
+foreach(line IN LISTS def_lines)
+  string(REGEX REPLACE "^[ \t]+([^ ]+) =.*" "\\1" name "${line}")
+  list(APPEND declared "${name}")
+endforeach()
+
+list(SORT exported)
+list(SORT declared)
+if(NOT exported STREQUAL declared)
+  message(FATAL_ERROR "export table differs from ${DEF}\n exported: ${exported}\n declared: ${declared}")
+endif()
+list(LENGTH exported count)
+message(STATUS "${count} exports, named as in the .def")

@@ -1,0 +1,83 @@
+/* tessaly.h: the exports of TessalyEn_M.dll, for C and C++ hosts.
+ *
+ * Every export uses the Windows standard calling convention (stdcall: the callee removes its
+ * arguments) and takes one 32-bit slot per argument. Link the import library, or load the
+ * DLL with LoadLibraryA and find each export by the name given here with GetProcAddress.
+ *
+ * Rules that hold for every export:
+ * - All memory belongs to the caller. Nothing is kept after a call returns.
+ * - Pointers, buffer sizes and texts are not checked: the caller passes buffers of the size
+ *   each contract below names.
+ * - Texts are 8-bit characters in the system's ANSI code page, ended by a zero byte.
+ * - No export raises an exception; failures come back as result values only.
+ */
+#ifndef TESSALY_H
+#define TESSALY_H
+
+#include <stdint.h>
+
+/* WINAPI: stdcall on 32-bit Windows. Elsewhere (the native build of the portable core) the
+   platform's one convention. */
+#if defined(_WIN32) && !defined(_WIN64)
+#  define TESSALY_API __stdcall
+#else
+#  define TESSALY_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- The library itself ------------------------------------------------------------ */
+
+/* Writes the directory of the library's own file, ending in a backslash, into path (at most
+ * 255 characters and a zero byte, so path must hold 256 bytes). Gives ".\" when no file name
+ * can be had. Does nothing when path is null. */
+void TESSALY_API GetDLLPath(char *path);
+
+/* GetDLLPath for hosts that pass the buffer by reference (a pointer to the string pointer,
+ * as Visual Basic does for ByRef strings): writes into *pathReference. */
+void TESSALY_API GetDLLPathS(char **pathReference);
+
+/* Returns 602, always. */
+int32_t TESSALY_API GetDLLVersion(void);
+
+/* Native methods of the Java class Tessaly (unnamed package). A 32-bit JVM finds them under
+ * the decorated names _Java_Tessaly_GetDLLPath@12 and _Java_Tessaly_GetDLLVersion@8.
+ * environment is the JNIEnv pointer; object is never read.
+ *
+ * GetDLLPath stores what GetDLLPath writes, turned from the ANSI code page into a Java
+ * string, in the String field "content" of holder. When holder's class has no such field,
+ * nothing is stored and the JVM's lookup error stays pending for the Java caller.
+ * GetDLLVersion returns what GetDLLVersion returns. */
+#ifdef _JAVASOFT_JNI_H_ /* jni.h included first: declare with the JNI types */
+void JNICALL Java_Tessaly_GetDLLPath(JNIEnv *environment, jobject object, jobject holder);
+jint JNICALL Java_Tessaly_GetDLLVersion(JNIEnv *environment, jobject object);
+#else
+void TESSALY_API Java_Tessaly_GetDLLPath(void *environment, void *object, void *holder);
+int32_t TESSALY_API Java_Tessaly_GetDLLVersion(void *environment, void *object);
+#endif
+
+/* ---- Base64 (RFC 4648 alphabet, "=" padding, no line breaks) ------------------------- */
+
+/* mode 1 decodes, every other mode encodes; returns the count of output bytes that form the
+ * result. outputSize is not read.
+ *
+ * Encoding writes exactly 4 * ceil(inputLength / 3) characters and no terminating zero; the
+ * output must not overlap the input. inputLength below 1 writes nothing and returns 0.
+ *
+ * Decoding takes whole groups of four characters (one to three left over are ignored;
+ * inputLength below 4 returns 0) and writes at most 3 * floor(inputLength / 4) bytes. It
+ * rejects nothing: a character outside the alphabet, "=" included, counts as an invalid
+ * value wherever it stands. A group with two invalid values gives 1 byte, with one gives 2,
+ * with none, three or four gives 3; a group of 1 or 2 bytes also writes one spare byte right
+ * behind them (0 for canonical text), which the next group overwrites. A padded group does
+ * not end the text. Decoding may work in place (output == input). */
+int32_t TESSALY_API DoBASE64(const uint8_t *input, int32_t inputLength, uint8_t *output,
+                             int32_t outputSize, int32_t mode);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TESSALY_H */

@@ -1,0 +1,328 @@
+// Base64 engine: the plain group rules, the portable table path and the SSSE3 path.
+#include "base64.h"
+
+#include <array>
+#include <atomic>
+
+#include "bytes.h"
+#include "cpu_features.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+#define TESSALY_BASE64_SSSE3 1
+#include <immintrin.h>
+#endif
+
+namespace tessaly::base64 {
+namespace {
+
+constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::uint8_t padCharacter = '=';
+constexpr std::uint8_t invalidValue = 255;
+
+// Decoding table over all 256 byte values: the alphabet maps to 0..63, everything else
+// (the pad, line breaks, bytes above 127) to 255.
+constexpr std::array<std::uint8_t, 256> decodingTable = [] {
+    std::array<std::uint8_t, 256> table{};
+    table.fill(invalidValue);
+    for (std::uint8_t value = 0; value < 64; ++value)
+        table[static_cast<std::uint8_t>(alphabet[value])] = value;
+    return table;
+}();
+
+// ---- plain: the rules written out group by group ----------------------------------------
+
+std::size_t encodePlain(std::span<const std::uint8_t> input, std::uint8_t* output) {
+    const std::size_t length = input.size();
+    std::size_t groups = 0;
+    for (std::size_t i = 0; i < length; i += 3, ++groups) {
+        const std::size_t left = length - i;
+        const std::uint8_t b0 = input[i];
+        const std::uint8_t b1 = left > 1 ? input[i + 1] : 0;
+        const std::uint8_t b2 = left > 2 ? input[i + 2] : 0;
+        std::uint8_t* out = output + 4 * i / 3;
+        out[0] = alphabet[b0 >> 2];
+        out[1] = alphabet[((b0 & 3) << 4) | (b1 >> 4)];
+        out[2] = left > 1 ? alphabet[((b1 & 15) << 2) | (b2 >> 6)] : padCharacter;
+        out[3] = left > 2 ? alphabet[b2 & 63] : padCharacter;
+    }
+    return 4 * groups;
+}
+
+// Decodes one group of four table values at out; returns how far the result advances.
+// Arithmetic stays in 8 bits: 255s take part in the shifts as they are.
+std::size_t decodeGroup(std::uint8_t d0, std::uint8_t d1, std::uint8_t d2, std::uint8_t d3,
+                        std::uint8_t* out) {
+    const int invalidCount = (d0 == invalidValue) + (d1 == invalidValue) +
+                             (d2 == invalidValue) + (d3 == invalidValue);
+    const auto byte = [](unsigned v) { return static_cast<std::uint8_t>(v); };
+    const std::uint8_t b0 = byte(d0 << 2 | ((d1 >> 4) & 3));
+    const std::uint8_t b1 = byte(d1 << 4 | ((d2 >> 2) & 15));
+    const std::uint8_t b2 = byte(d2 << 6 | (d3 & 63));
+    switch (invalidCount) {
+        case 2:  // "xx==": one byte; the spare byte is what the dropped bits held
+            out[0] = b0;
+            out[1] = byte(d1 << 4);
+            return 1;
+        case 1:  // "xxx=": two bytes and a spare byte
+            out[0] = b0;
+            out[1] = b1;
+            out[2] = byte(d2 << 6);
+            return 2;
+        default:  // no invalid value, or three or four: three bytes as computed
+            out[0] = b0;
+            out[1] = b1;
+            out[2] = b2;
+            return 3;
+    }
+}
+
+std::size_t decodeGroupAt(const std::uint8_t* in, std::uint8_t* out) {
+    // All four characters are read before anything is written: decoding may run in place.
+    return decodeGroup(decodingTable[in[0]], decodingTable[in[1]], decodingTable[in[2]],
+                       decodingTable[in[3]], out);
+}
+
+std::size_t decodePlain(std::span<const std::uint8_t> input, std::uint8_t* output) {
+    std::size_t written = 0;
+    for (std::size_t p = 0; p + 4 <= input.size(); p += 4)
+        written += decodeGroupAt(input.data() + p, output + written);
+    return written;
+}
+
+// ---- tables: the portable fast path ------------------------------------------------------
+
+// Two alphabet characters for every 12-bit value, first character in the low byte.
+constexpr std::array<std::uint16_t, 4096> characterPairs = [] {
+    std::array<std::uint16_t, 4096> table{};
+    for (unsigned v = 0; v < 4096; ++v)
+        table[v] = static_cast<std::uint16_t>(static_cast<std::uint8_t>(alphabet[v >> 6]) |
+                                              static_cast<std::uint8_t>(alphabet[v & 63]) << 8);
+    return table;
+}();
+
+// The remaining 1 to 3 groups (or fewer bytes) go through the plain rules.
+std::size_t encodeTail(std::span<const std::uint8_t> input, std::size_t done,
+                       std::uint8_t* output) {
+    encodePlain(input.subspan(done), output + done / 3 * 4);
+    return encodedSize(input.size());
+}
+
+std::size_t encodeTables(std::span<const std::uint8_t> input, std::uint8_t* output) {
+    const std::uint8_t* in = input.data();
+    std::size_t i = 0;
+    // A 4-byte load takes 3 bytes and one more, so stop while 4 are still left.
+    for (; i + 4 <= input.size(); i += 3) {
+        const std::uint32_t bits = load32_be(in + i) >> 8;
+        std::uint8_t* out = output + i / 3 * 4;
+        store16_le(out, characterPairs[bits >> 12]);
+        store16_le(out + 2, characterPairs[bits & 0xFFF]);
+    }
+    return encodeTail(input, i, output);
+}
+
+// Each character's value pre-shifted into its place in the 24-bit group; an invalid
+// character sets bit 31, so one OR of four lookups both assembles and checks a group.
+constexpr std::uint32_t invalidFlag = 0x80000000u;
+using ShiftedTable = std::array<std::uint32_t, 256>;
+constexpr ShiftedTable makeShiftedTable(unsigned shift) {
+    ShiftedTable table{};
+    for (unsigned c = 0; c < 256; ++c)
+        table[c] = decodingTable[c] == invalidValue ? invalidFlag
+                                                    : std::uint32_t{decodingTable[c]} << shift;
+    return table;
+}
+constexpr ShiftedTable shifted18 = makeShiftedTable(18);
+constexpr ShiftedTable shifted12 = makeShiftedTable(12);
+constexpr ShiftedTable shifted6 = makeShiftedTable(6);
+constexpr ShiftedTable shifted0 = makeShiftedTable(0);
+
+// Decodes the groups in [p, end) with the tables; returns the new output position.
+std::size_t decodeGroupsTables(const std::uint8_t* in, std::size_t p, std::size_t end,
+                               std::uint8_t* output, std::size_t written,
+                               std::size_t capacity) {
+    for (; p + 4 <= end; p += 4) {
+        const std::uint8_t* group = in + p;
+        const std::uint32_t bits = shifted18[group[0]] | shifted12[group[1]] |
+                                   shifted6[group[2]] | shifted0[group[3]];
+        if (bits & invalidFlag) {
+            written += decodeGroupAt(group, output + written);
+        } else if (written + 4 <= capacity) {
+            // One 4-byte store; its fourth byte is overwritten by the next group.
+            store32_be(output + written, bits << 8);
+            written += 3;
+        } else {
+            output[written] = static_cast<std::uint8_t>(bits >> 16);
+            output[written + 1] = static_cast<std::uint8_t>(bits >> 8);
+            output[written + 2] = static_cast<std::uint8_t>(bits);
+            written += 3;
+        }
+    }
+    return written;
+}
+
+std::size_t decodeTables(std::span<const std::uint8_t> input, std::uint8_t* output) {
+    const std::size_t end = input.size() / 4 * 4;
+    return decodeGroupsTables(input.data(), 0, end, output, 0, decodedCapacity(input.size()));
+}
+
+// ---- ssse3: sixteen characters at a time -------------------------------------------------
+
+#ifdef TESSALY_BASE64_SSSE3
+
+// Twelve bytes in, sixteen characters out. The shuffle puts each 3-byte group [a b c] in a
+// 32-bit lane as the 16-bit words a:b and b:c; two multiplies move the four 6-bit fields to
+// the four bytes of the lane, and a 16-entry offset table turns values into characters.
+__attribute__((target("ssse3"))) std::size_t encodeSsse3(std::span<const std::uint8_t> input,
+                                                         std::uint8_t* output) {
+    const std::uint8_t* in = input.data();
+    const __m128i spread = _mm_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10);
+    const __m128i fieldsAC = _mm_set1_epi32(0x0FC0FC00);
+    const __m128i shiftAC = _mm_set1_epi32(0x04000040);
+    const __m128i fieldsBD = _mm_set1_epi32(0x003F03F0);
+    const __m128i shiftBD = _mm_set1_epi32(0x01000010);
+    // Offset added to a value to give its character, by range class (see below).
+    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    std::size_t i = 0;
+    // A 16-byte load uses 12 of them, so stop while 16 are still left.
+    for (; i + 16 <= input.size(); i += 12) {
+        __m128i lanes = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)),
+                                         spread);
+        const __m128i ac = _mm_mulhi_epu16(_mm_and_si128(lanes, fieldsAC), shiftAC);
+        const __m128i bd = _mm_mullo_epi16(_mm_and_si128(lanes, fieldsBD), shiftBD);
+        const __m128i values = _mm_or_si128(ac, bd);
+        // Class: 0 for 26..51, 1..12 for 52..63, 13 for 0..25.
+        __m128i cls = _mm_subs_epu8(values, _mm_set1_epi8(51));
+        const __m128i upper = _mm_cmpgt_epi8(_mm_set1_epi8(26), values);
+        cls = _mm_or_si128(cls, _mm_and_si128(upper, _mm_set1_epi8(13)));
+        const __m128i chars = _mm_add_epi8(values, _mm_shuffle_epi8(offsets, cls));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(output + i / 3 * 4), chars);
+    }
+    return encodeTail(input, i, output);
+}
+
+// Character classes by high nibble, derived from the decoding table: a character is in the
+// alphabet exactly when (lowNibbleMask[low] & highNibbleClass[high]) == 0.
+struct NibbleTables {
+    std::array<std::uint8_t, 16> highNibbleClass{};
+    std::array<std::uint8_t, 16> lowNibbleMask{};
+};
+constexpr NibbleTables nibbleTables = [] {
+    NibbleTables t{};
+    std::array<std::uint16_t, 8> classValidLows{};  // the valid low nibbles of each class
+    unsigned classes = 0;
+    for (unsigned high = 0; high < 16; ++high) {
+        std::uint16_t validLows = 0;
+        for (unsigned low = 0; low < 16; ++low)
+            if (decodingTable[high << 4 | low] != invalidValue) validLows |= 1u << low;
+        unsigned cls = 0;
+        while (cls < classes && classValidLows[cls] != validLows) ++cls;
+        if (cls == classes) classValidLows[classes++] = validLows;  // at most 8 classes
+        t.highNibbleClass[high] = static_cast<std::uint8_t>(1u << cls);
+    }
+    for (unsigned low = 0; low < 16; ++low)
+        for (unsigned cls = 0; cls < classes; ++cls)
+            if (!(classValidLows[cls] >> low & 1))
+                t.lowNibbleMask[low] |= static_cast<std::uint8_t>(1u << cls);
+    return t;
+}();
+
+__attribute__((target("ssse3"))) __m128i loadTable(const std::array<std::uint8_t, 16>& table) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
+}
+
+// Sixteen alphabet characters in, twelve bytes out. A block with any other character goes
+// through the tables path group by group, which applies the exact rules.
+__attribute__((target("ssse3"))) std::size_t decodeSsse3(std::span<const std::uint8_t> input,
+                                                         std::uint8_t* output) {
+    const std::uint8_t* in = input.data();
+    const std::size_t end = input.size() / 4 * 4;
+    const std::size_t capacity = decodedCapacity(input.size());
+    const __m128i highClass = loadTable(nibbleTables.highNibbleClass);
+    const __m128i lowMask = loadTable(nibbleTables.lowNibbleMask);
+    const __m128i nibble = _mm_set1_epi8(0x0F);
+    // Offset from character to value by high nibble; '/' (0x2F) is moved to index 1 to part
+    // it from '+' (0x2B), which shares its high nibble.
+    const __m128i valueOffsets =
+        _mm_setr_epi8(0, 63 - '/', 62 - '+', 52 - '0', -'A', -'A', 26 - 'a', 26 - 'a',
+                      0, 0, 0, 0, 0, 0, 0, 0);
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i pairWeights = _mm_set1_epi32(0x01400140);   // v0 * 64 + v1
+    const __m128i wordWeights = _mm_set1_epi32(0x00011000);   // w0 * 4096 + w1
+    const __m128i gather = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    std::size_t p = 0;
+    std::size_t written = 0;
+    // The 16-byte store writes 4 bytes past the block's 12; eight more characters ahead
+    // guarantee that those lie inside the output and that the next group overwrites them.
+    // In place, the store stays behind the characters still to be read.
+    while (p + 24 <= end) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + p));
+        const __m128i highs = _mm_and_si128(_mm_srli_epi32(chars, 4), nibble);
+        const __m128i lows = _mm_and_si128(chars, nibble);
+        const __m128i invalid =
+            _mm_and_si128(_mm_shuffle_epi8(lowMask, lows), _mm_shuffle_epi8(highClass, highs));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(invalid, _mm_setzero_si128())) != 0xFFFF) {
+            written = decodeGroupsTables(in, p, p + 16, output, written, capacity);
+            p += 16;
+            continue;
+        }
+        const __m128i index = _mm_add_epi8(highs, _mm_cmpeq_epi8(chars, slash));
+        const __m128i values = _mm_add_epi8(chars, _mm_shuffle_epi8(valueOffsets, index));
+        const __m128i words = _mm_maddubs_epi16(values, pairWeights);
+        const __m128i groups = _mm_madd_epi16(words, wordWeights);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(output + written),
+                         _mm_shuffle_epi8(groups, gather));
+        written += 12;
+        p += 16;
+    }
+    return decodeGroupsTables(in, p, end, output, written, capacity);
+}
+
+#endif  // TESSALY_BASE64_SSSE3
+
+constexpr Path plainPath{"plain", encodePlain, decodePlain};
+constexpr Path tablesPath{"tables", encodeTables, decodeTables};
+#ifdef TESSALY_BASE64_SSSE3
+constexpr Path ssse3Path{"ssse3", encodeSsse3, decodeSsse3};
+#endif
+
+struct PathList {
+    std::array<Path, 3> paths{};
+    std::size_t count = 0;
+};
+
+PathList listPaths() {
+    PathList list;
+    list.paths[list.count++] = plainPath;
+    list.paths[list.count++] = tablesPath;
+#ifdef TESSALY_BASE64_SSSE3
+    if (cpu::features().ssse3) list.paths[list.count++] = ssse3Path;
+#endif
+    return list;
+}
+
+}  // namespace
+
+std::span<const Path> availablePaths() {
+    // Built from constants and the cached processor features: every thread builds the same.
+    static const PathList list = listPaths();
+    return {list.paths.data(), list.count};
+}
+
+const Path& fastestPath() {
+#ifdef TESSALY_BASE64_SSSE3
+    if (cpu::features().ssse3) return ssse3Path;
+#endif
+    return tablesPath;
+}
+
+std::size_t encode(std::span<const std::uint8_t> input, std::uint8_t* output) {
+    return fastestPath().encode(input, output);
+}
+
+std::size_t decode(std::span<const std::uint8_t> input, std::uint8_t* output) {
+    return fastestPath().decode(input, output);
+}
+
+}  // namespace tessaly::base64

@@ -1,0 +1,48 @@
+// Base64 engine: RFC 4648 alphabet and "=" padding, with the library's own decoding rules.
+//
+// Decoding rejects nothing. It reads whole groups of four characters, maps each through the
+// decoding table (255 for anything outside the alphabet, "=" included) and counts the 255s:
+//   two   -> 1 byte, plus the spare byte (d1 << 4) right behind it
+//   one   -> 2 bytes, plus the spare byte (d2 << 6) right behind them
+//   other -> 3 bytes, computed from the values as they are, 255s included
+// A padded group does not end the text, and one to three characters left over at the end are
+// ignored. Hosts rely on every one of these outcomes, the spare byte included.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace tessaly::base64 {
+
+// Characters that encoding n bytes writes: 4 * ceil(n / 3).
+constexpr std::size_t encodedSize(std::size_t n) { return (n + 2) / 3 * 4; }
+// Most bytes that decoding n characters writes, spare byte included: 3 * floor(n / 4).
+constexpr std::size_t decodedCapacity(std::size_t n) { return n / 4 * 3; }
+
+// Writes encodedSize(input.size()) characters (no terminating zero) and returns that count.
+// output must not overlap input.
+std::size_t encode(std::span<const std::uint8_t> input, std::uint8_t* output);
+
+// Writes at most decodedCapacity(input.size()) bytes and returns the counted result length.
+// output may be input.data() (in place).
+std::size_t decode(std::span<const std::uint8_t> input, std::uint8_t* output);
+
+// The ways the engine can run, for tests and benchmarks. Every one gives the same bytes.
+using EncodeFunction = std::size_t (*)(std::span<const std::uint8_t>, std::uint8_t*);
+using DecodeFunction = std::size_t (*)(std::span<const std::uint8_t>, std::uint8_t*);
+struct Path {
+    const char* name;
+    EncodeFunction encode;
+    DecodeFunction decode;
+};
+
+// "plain": the rules above, group by group, as the reference. "tables": the portable fast
+// path (12-bit encoding table, four shifted decoding tables). "ssse3": sixteen characters
+// at a time where the processor has SSSE3. Only paths this processor can run are listed.
+std::span<const Path> availablePaths();
+
+// The path encode() and decode() use, chosen once from the processor's features.
+const Path& fastestPath();
+
+}  // namespace tessaly::base64

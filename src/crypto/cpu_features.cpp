@@ -1,0 +1,71 @@
+// Processor feature detection with cpuid (and xgetbv for the AVX state).
+#include "cpu_features.h"
+
+#include <atomic>
+#include <cstdint>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+namespace tessaly::cpu {
+namespace {
+
+Features detect() {
+    Features f;
+#if defined(__i386__) || defined(__x86_64__)
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(0, &a, &b, &c, &d)) return f;
+    const unsigned maxLeaf = a;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
+    f.sse2 = (d & bit_SSE2) != 0;
+    f.ssse3 = (c & bit_SSSE3) != 0;
+    f.sse41 = (c & bit_SSE4_1) != 0;
+    f.aesni = (c & bit_AES) != 0;
+    bool ymmSaved = false;
+    if ((c & bit_OSXSAVE) && (c & bit_AVX)) {
+        unsigned xcr0Low = 0, xcr0High = 0;
+        __asm__("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
+        ymmSaved = (xcr0Low & 0x6) == 0x6;  // XMM and YMM state
+    }
+    if (maxLeaf >= 7) {
+        __cpuid_count(7, 0, a, b, c, d);
+        f.avx2 = ymmSaved && (b & bit_AVX2) != 0;
+        f.sha = (b & bit_SHA) != 0;
+    }
+#endif
+    return f;
+}
+
+std::uint32_t pack(const Features& f) {
+    return 1u | f.sse2 << 1 | f.ssse3 << 2 | f.sse41 << 3 | f.avx2 << 4 | f.aesni << 5 |
+           f.sha << 6;
+}
+
+Features unpack(std::uint32_t bits) {
+    Features f;
+    f.sse2 = bits & 1u << 1;
+    f.ssse3 = bits & 1u << 2;
+    f.sse41 = bits & 1u << 3;
+    f.avx2 = bits & 1u << 4;
+    f.aesni = bits & 1u << 5;
+    f.sha = bits & 1u << 6;
+    return f;
+}
+
+// Bit 0 marks "detected". Detection is pure and cheap, so concurrent first calls simply
+// compute and store the same word.
+std::atomic<std::uint32_t> detectedBits{0};
+
+}  // namespace
+
+Features features() {
+    std::uint32_t bits = detectedBits.load(std::memory_order_relaxed);
+    if (bits == 0) {
+        bits = pack(detect());
+        detectedBits.store(bits, std::memory_order_relaxed);
+    }
+    return unpack(bits);
+}
+
+}  // namespace tessaly::cpu
