@@ -2,7 +2,7 @@
 # Runs a Windows program under Wine in a 32-bit prefix of the build tree's own.
 # Usage: wine-run.sh PREFIX-DIRECTORY PROGRAM [ARGUMENTS...]
 set -euo pipefail
-export WINEPREFIX=$1
+export WINEPREFIX=$(realpath -m "$1")
 shift
 export WINEARCH=win32
 export WINEDEBUG=-all

@@ -1,1 +1,57 @@
-int main() { return 0; }
+// A small 32-bit host: loads TessalyEn_M.dll by name, as any host does, and shows one line
+// per family of exports.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+HMODULE library;
+
+// The export's address as the given function type; exits when the DLL lacks it.
+template <typename Function>
+Function exportNamed(const char* name) {
+    auto address = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    if (address == nullptr) {
+        std::printf("the DLL has no export named %s\n", name);
+        std::exit(1);
+    }
+    return address;
+}
+
+void showLibrary() {
+    auto getVersion = exportNamed<std::int32_t(WINAPI*)()>("GetDLLVersion");
+    auto getPath = exportNamed<void(WINAPI*)(char*)>("GetDLLPath");
+    char path[256];
+    getPath(path);
+    std::printf("library   version %d, loaded from %s\n", getVersion(), path);
+}
+
+void showBase64() {
+    auto doBase64 = exportNamed<std::int32_t(WINAPI*)(const void*, std::int32_t, void*,
+                                                      std::int32_t, std::int32_t)>("DoBASE64");
+    const char text[] = "Tessaly, byte for byte";
+    char encoded[64] = {};
+    char decoded[64] = {};
+    const std::int32_t encodedLength =
+        doBase64(text, static_cast<std::int32_t>(std::strlen(text)), encoded, sizeof encoded, 0);
+    const std::int32_t decodedLength = doBase64(encoded, encodedLength, decoded, sizeof decoded, 1);
+    std::printf("Base64    \"%s\" -> %.*s -> \"%.*s\"\n", text, static_cast<int>(encodedLength),
+                encoded, static_cast<int>(decodedLength), decoded);
+}
+
+}  // namespace
+
+int main() {
+    library = LoadLibraryA("TessalyEn_M.dll");
+    if (library == nullptr) {
+        std::printf("cannot load TessalyEn_M.dll (error %lu)\n", GetLastError());
+        return 1;
+    }
+    showLibrary();
+    showBase64();
+    FreeLibrary(library);
+    return 0;
+}

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build make g++ clang libclang-rt-14-dev llvm
+  cmake make g++ clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386
   googletest libssl-dev libgmp-dev libbenchmark-dev

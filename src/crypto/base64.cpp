@@ -138,16 +138,16 @@ constexpr ShiftedTable shifted0 = makeShiftedTable(0);
 
 // Decodes the groups in [p, end) with the tables; returns the new output position.
 std::size_t decodeGroupsTables(const std::uint8_t* in, std::size_t p, std::size_t end,
-                               std::uint8_t* output, std::size_t written,
-                               std::size_t capacity) {
+                               std::uint8_t* output, std::size_t written) {
     for (; p + 4 <= end; p += 4) {
         const std::uint8_t* group = in + p;
         const std::uint32_t bits = shifted18[group[0]] | shifted12[group[1]] |
                                    shifted6[group[2]] | shifted0[group[3]];
         if (bits & invalidFlag) {
             written += decodeGroupAt(group, output + written);
-        } else if (written + 4 <= capacity) {
-            // One 4-byte store; its fourth byte is overwritten by the next group.
+        } else if (p + 8 <= end) {
+            // One 4-byte store; the next group writes at least two bytes from the fourth one
+            // on, so nothing is left that the plain rules would not have written.
             store32_be(output + written, bits << 8);
             written += 3;
         } else {
@@ -161,8 +161,7 @@ std::size_t decodeGroupsTables(const std::uint8_t* in, std::size_t p, std::size_
 }
 
 std::size_t decodeTables(std::span<const std::uint8_t> input, std::uint8_t* output) {
-    const std::size_t end = input.size() / 4 * 4;
-    return decodeGroupsTables(input.data(), 0, end, output, 0, decodedCapacity(input.size()));
+    return decodeGroupsTables(input.data(), 0, input.size() / 4 * 4, output, 0);
 }
 
 // ---- ssse3: sixteen characters at a time -------------------------------------------------
@@ -238,7 +237,6 @@ __attribute__((target("ssse3"))) std::size_t decodeSsse3(std::span<const std::ui
                                                          std::uint8_t* output) {
     const std::uint8_t* in = input.data();
     const std::size_t end = input.size() / 4 * 4;
-    const std::size_t capacity = decodedCapacity(input.size());
     const __m128i highClass = loadTable(nibbleTables.highNibbleClass);
     const __m128i lowMask = loadTable(nibbleTables.lowNibbleMask);
     const __m128i nibble = _mm_set1_epi8(0x0F);
@@ -253,17 +251,18 @@ __attribute__((target("ssse3"))) std::size_t decodeSsse3(std::span<const std::ui
     const __m128i gather = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     std::size_t p = 0;
     std::size_t written = 0;
-    // The 16-byte store writes 4 bytes past the block's 12; eight more characters ahead
-    // guarantee that those lie inside the output and that the next group overwrites them.
-    // In place, the store stays behind the characters still to be read.
-    while (p + 24 <= end) {
+    // The 16-byte store writes 4 bytes past the block's 12. Every group writes at least two
+    // bytes and advances at least one, so the three groups that follow the block overwrite
+    // all four: 12 more characters must be ahead. In place, the store stays behind the
+    // characters still to be read.
+    while (p + 28 <= end) {
         const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + p));
         const __m128i highs = _mm_and_si128(_mm_srli_epi32(chars, 4), nibble);
         const __m128i lows = _mm_and_si128(chars, nibble);
         const __m128i invalid =
             _mm_and_si128(_mm_shuffle_epi8(lowMask, lows), _mm_shuffle_epi8(highClass, highs));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(invalid, _mm_setzero_si128())) != 0xFFFF) {
-            written = decodeGroupsTables(in, p, p + 16, output, written, capacity);
+            written = decodeGroupsTables(in, p, p + 16, output, written);
             p += 16;
             continue;
         }
@@ -276,7 +275,7 @@ __attribute__((target("ssse3"))) std::size_t decodeSsse3(std::span<const std::ui
         written += 12;
         p += 16;
     }
-    return decodeGroupsTables(in, p, end, output, written, capacity);
+    return decodeGroupsTables(in, p, end, output, written);
 }
 
 #endif  // TESSALY_BASE64_SSSE3

@@ -2,7 +2,7 @@
 // place, into a buffer of exactly the documented room.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 #include "crypto/base64.h"
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> inPlace(data, data + size);
     if (static_cast<std::size_t>(DoBASE64(inPlace.data(), static_cast<std::int32_t>(size),
                                           inPlace.data(), 0, 1)) != expectedCount ||
-        std::memcmp(inPlace.data(), expected.data(), expectedCount) != 0)
+        !std::equal(inPlace.begin(), inPlace.begin() + expectedCount, expected.begin()))
         std::abort();
 
     // And bytes encode to text that decodes back to them.
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> back(tessaly::base64::decodedCapacity(text.size()));
     if (static_cast<std::size_t>(DoBASE64(text.data(), static_cast<std::int32_t>(text.size()),
                                           back.data(), 0, 1)) != size ||
-        std::memcmp(back.data(), data, size) != 0)
+        !std::equal(back.begin(), back.begin() + size, data))
         std::abort();
     return 0;
 }

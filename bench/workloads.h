@@ -1,0 +1,76 @@
+// The benchmark rows: each export's workload on a 1 MiB buffer, written once and run both
+// through the DLL under Wine and against the native build of the same core.
+// To add a row: add the export's pointer to Exports and one Workload below.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tessaly.h"
+
+namespace tessaly::bench {
+
+constexpr std::size_t megabyte = 1 << 20;
+
+// The exports a benchmark calls, however they were found.
+struct Exports {
+    decltype(&DoBASE64) doBase64 = nullptr;
+};
+
+struct Workload {
+    std::string name;
+    std::size_t bytes;            // bytes of payload one call processes
+    std::function<void()> run;    // one call
+};
+
+// Inputs shared by the workloads (and by the reference counterparts natively).
+struct Buffers {
+    std::vector<std::uint8_t> data = std::vector<std::uint8_t>(megabyte);
+    std::vector<std::uint8_t> base64Text = std::vector<std::uint8_t>((megabyte + 2) / 3 * 4);
+    std::vector<std::uint8_t> output = std::vector<std::uint8_t>(2 * megabyte);
+
+    explicit Buffers(const Exports& exports) {
+        std::mt19937 rng(1);
+        for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+        exports.doBase64(data.data(), megabyte, base64Text.data(), 0, 0);
+    }
+};
+
+inline std::vector<Workload> workloads(const Exports& e, Buffers& b) {
+    return {
+        {"DoBASE64 encode", megabyte,
+         [&] { e.doBase64(b.data.data(), megabyte, b.output.data(), 0, 0); }},
+        {"DoBASE64 decode", megabyte,
+         [&] {
+             e.doBase64(b.base64Text.data(), static_cast<std::int32_t>(b.base64Text.size()),
+                        b.output.data(), 0, 1);
+         }},
+    };
+}
+
+// Median throughput in MB/s (10^6 bytes) over several runs of at least 50 ms each.
+inline double medianMegabytesPerSecond(const std::function<void()>& run, std::size_t bytes) {
+    using clock = std::chrono::steady_clock;
+    run();  // warm up caches and tables
+    std::vector<double> rates;
+    for (int sample = 0; sample < 7; ++sample) {
+        std::size_t calls = 0;
+        const auto start = clock::now();
+        std::chrono::duration<double> elapsed{};
+        do {
+            run();
+            ++calls;
+            elapsed = clock::now() - start;
+        } while (elapsed.count() < 0.05);
+        rates.push_back(static_cast<double>(bytes) * calls / elapsed.count() / 1e6);
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates[rates.size() / 2];
+}
+
+}  // namespace tessaly::bench
