@@ -23,6 +23,8 @@ int main() {
     }
     tessaly::bench::Exports exports;
     find(library, "DoBASE64", exports.doBase64);
+    find(library, "MD5_Ex", exports.md5Ex);
+    find(library, "SHA_256", exports.sha256);
 
     tessaly::bench::Buffers buffers(exports);
     for (const auto& workload : tessaly::bench::workloads(exports, buffers))

@@ -20,19 +20,27 @@ constexpr std::size_t megabyte = 1 << 20;
 // The exports a benchmark calls, however they were found.
 struct Exports {
     decltype(&DoBASE64) doBase64 = nullptr;
+    decltype(&MD5_Ex) md5Ex = nullptr;
+    decltype(&SHA_256) sha256 = nullptr;
 };
 
 struct Workload {
     std::string name;
     std::size_t bytes;            // bytes of payload one call processes
     std::function<void()> run;    // one call
+
+    // Small payloads are reported as the cost of one call rather than as throughput.
+    bool perCall() const { return bytes < 4096; }
 };
+
+constexpr std::size_t hmacMessageSize = 64;
 
 // Inputs shared by the workloads (and by the reference counterparts natively).
 struct Buffers {
     std::vector<std::uint8_t> data = std::vector<std::uint8_t>(megabyte);
     std::vector<std::uint8_t> base64Text = std::vector<std::uint8_t>((megabyte + 2) / 3 * 4);
     std::vector<std::uint8_t> output = std::vector<std::uint8_t>(2 * megabyte);
+    std::vector<std::uint8_t> key = std::vector<std::uint8_t>(16, 0x4b);
 
     explicit Buffers(const Exports& exports) {
         std::mt19937 rng(1);
@@ -50,6 +58,11 @@ inline std::vector<Workload> workloads(const Exports& e, Buffers& b) {
              e.doBase64(b.base64Text.data(), static_cast<std::int32_t>(b.base64Text.size()),
                         b.output.data(), 0, 1);
          }},
+        {"SHA_256", megabyte, [&] { e.sha256(b.data.data(), megabyte, b.output.data()); }},
+        {"MD5_Ex (MD5)", megabyte,
+         [&] { e.md5Ex(b.data.data(), megabyte, nullptr, 0, b.output.data()); }},
+        {"MD5_Ex (HMAC-MD5)", hmacMessageSize,
+         [&] { e.md5Ex(b.data.data(), hmacMessageSize, b.key.data(), 16, b.output.data()); }},
     };
 }
 

@@ -42,6 +42,29 @@ void showBase64() {
                 encoded, static_cast<int>(decodedLength), decoded);
 }
 
+void printHex(const unsigned char* bytes, int count) {
+    for (int i = 0; i < count; ++i) std::printf("%02x", bytes[i]);
+}
+
+void showDigests() {
+    auto sha256 = exportNamed<void(WINAPI*)(const void*, std::uint32_t, void*)>("SHA_256");
+    auto md5Ex = exportNamed<void(WINAPI*)(const void*, std::uint32_t, const void*, std::int32_t,
+                                           void*)>("MD5_Ex");
+    const char text[] = "The quick brown fox jumps over the lazy dog";
+    const auto length = static_cast<std::uint32_t>(std::strlen(text));
+    unsigned char digest[32];
+    sha256(text, length, digest);
+    std::printf("SHA-256   \"%s\" -> ", text);
+    printHex(digest, 32);
+    md5Ex(text, length, nullptr, 0, digest);
+    std::printf("\nMD5       \"%s\" -> ", text);
+    printHex(digest, 16);
+    md5Ex(text, length, "key", 3, digest);
+    std::printf("\nHMAC-MD5  same text, key \"key\" -> ");
+    printHex(digest, 16);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main() {
@@ -52,6 +75,7 @@ int main() {
     }
     showLibrary();
     showBase64();
+    showDigests();
     FreeLibrary(library);
     return 0;
 }

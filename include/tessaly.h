@@ -76,6 +76,19 @@ int32_t TESSALY_API Java_Tessaly_GetDLLVersion(void *environment, void *object);
 int32_t TESSALY_API DoBASE64(const uint8_t *input, int32_t inputLength, uint8_t *output,
                              int32_t outputSize, int32_t mode);
 
+/* ---- Message digests ------------------------------------------------------------------ */
+
+/* keyLength below 1: the plain MD5 digest of data (key is not read and may be null).
+ * Otherwise the HMAC-MD5 of data under the keyLength bytes at key; a key over 64 bytes is
+ * first replaced by its MD5 digest. Writes exactly 16 bytes (RFC 1321 byte order) to digest,
+ * which may be the same memory as data or key. */
+void TESSALY_API MD5_Ex(const uint8_t *data, uint32_t dataLength, const uint8_t *key,
+                        int32_t keyLength, uint8_t *digest);
+
+/* The SHA-256 digest of data: exactly 32 bytes (FIPS 180-2 byte order) written to digest,
+ * which may be the same memory as data. */
+void TESSALY_API SHA_256(const uint8_t *data, uint32_t length, uint8_t *digest);
+
 #ifdef __cplusplus
 }
 #endif
