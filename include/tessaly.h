@@ -76,6 +76,36 @@ int32_t TESSALY_API Java_Tessaly_GetDLLVersion(void *environment, void *object);
 int32_t TESSALY_API DoBASE64(const uint8_t *input, int32_t inputLength, uint8_t *output,
                              int32_t outputSize, int32_t mode);
 
+/* ---- Block ciphers ---------------------------------------------------------------------
+ * All four work in place, block by block with no chaining (electronic codebook), and always
+ * write the last block whole: the buffer must hold length rounded up to the block size (8
+ * bytes for DES, triple DES and Blowfish, 16 for AES). A length of 0 or below changes
+ * nothing. Each call is independent and may run on any thread. */
+
+/* DES with the library's own P permutation (so not standard DES output). The bytes past
+ * length in the last block are enciphered as they stand (the caller pads). mode 1 deciphers;
+ * every other mode enciphers. key: 8 bytes; parity bits are ignored. */
+void TESSALY_API DoDES(uint8_t *buffer, int32_t length, const uint8_t *key, int32_t mode);
+
+/* Two-key triple DES over DoDES's cipher: enciphering is E(K1, D(K2, E(K1, block))) with K1 =
+ * key bytes 1-8 and K2 = bytes 9-16; mode 1 deciphers. K1 equal to K2 gives DoDES. */
+void TESSALY_API Do3DES(uint8_t *buffer, int32_t length, const uint8_t *key, int32_t mode);
+
+/* AES (FIPS 197). keyLength selects the key size and all its bytes are used: 16 or less
+ * gives AES-128 (16 bytes), 17 to 24 AES-192 (24 bytes), 25 or more AES-256 (32 bytes). A
+ * short last block is zero-padded, when deciphering too: decipher with the rounded length.
+ * mode 0 enciphers; every other mode deciphers. */
+void TESSALY_API DoAES(uint8_t *buffer, int32_t length, const uint8_t *key, int32_t keyLength,
+                       int32_t mode);
+
+/* Blowfish in the library's own byte order (so not standard Blowfish output). The key is
+ * the first keyLength bytes (at most 56) up to any zero byte; keyLength 0 or below, or a
+ * first key byte of zero, runs the cipher unkeyed (key not read when keyLength is below 1).
+ * A short last block is zero-padded, when deciphering too. mode 0 enciphers; every other
+ * mode deciphers. */
+void TESSALY_API DoBlowfish(uint8_t *buffer, int32_t length, const uint8_t *key,
+                            int32_t keyLength, int32_t mode);
+
 /* ---- Message digests ------------------------------------------------------------------ */
 
 /* keyLength below 1: the plain MD5 digest of data (key is not read and may be null).

@@ -221,7 +221,7 @@ TEST(VersionResource, Is6_0_0_1WithTheLibrarysStrings) {
 const std::set<std::string> expectedExports = {
     "GetDLLPath", "GetDLLPathS", "GetDLLVersion",
     "_Java_Tessaly_GetDLLPath@12", "_Java_Tessaly_GetDLLVersion@8",
-    "DoBASE64", "MD5_Ex", "SHA_256",
+    "DoBASE64", "MD5_Ex", "SHA_256", "DoDES", "Do3DES", "DoAES", "DoBlowfish",
 };
 
 std::set<std::string> exportTable(HMODULE module) {

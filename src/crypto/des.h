@@ -1,0 +1,70 @@
+// DES (FIPS 46-3) with the library's own P permutation, and two-key triple DES.
+//
+// The round function's P permutation differs from FIPS 46-3 in one entry: output bit 26
+// takes input bit 23, not input bit 13. Data enciphered by hosts carries this change, so it
+// must stay; deciphering still inverts enciphering exactly (it runs the same round function).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace tessaly::des {
+
+constexpr std::size_t blockSize = 8;
+
+// A P permutation: output bit i (1 to 32, most significant first) takes input bit table[i - 1].
+using PTable = std::array<std::uint8_t, 32>;
+
+// FIPS 46-3 P, for tests that compare the engine with standard DES.
+inline constexpr PTable standardP = {16, 7,  20, 21, 29, 12, 28, 17, 1,  15, 23,
+                                     26, 5,  18, 31, 10, 2,  8,  24, 14, 32, 27,
+                                     3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
+
+// The library's P: entry 26 reads input bit 23, so input bit 23 feeds output bits 11 and 26
+// and input bit 13 feeds none. Deliberate and load-bearing; see the top of this file.
+inline constexpr PTable libraryP = [] {
+    PTable p = standardP;
+    p[26 - 1] = 23;
+    return p;
+}();
+
+enum class Direction { encipher, decipher };
+
+// The combined S-box and P tables (SP tables) are generated at compile time from the FIPS
+// S-boxes and the P table given here.
+template <const PTable& P>
+class BasicDesEngine {
+public:
+    // Computes the 16 round keys. Parity bits (the low bit of each byte) are ignored.
+    void setKey(const std::uint8_t* key);
+    void loadBlock(const std::uint8_t* in);
+    // Runs the cipher on the loaded block; direction 1 deciphers, anything else enciphers.
+    void transformBlock(int direction, std::uint8_t* out) const;
+    // Transforms blockCount whole blocks in place.
+    void transformBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const;
+    // E(first, D(second, E(first, block))) for each block in place, or the inverse
+    // D(first, E(second, D(first, block))) when deciphering.
+    static void tripleTransformBlocks(const BasicDesEngine& first, const BasicDesEngine& second,
+                                      std::uint8_t* blocks, std::size_t blockCount,
+                                      Direction direction);
+
+    // Round keys as the round function uses them: for round n, the S-box groups 1, 3, 5, 7
+    // (one byte each, low 6 bits) in roundKeys[2n] and groups 2, 4, 6, 8 in roundKeys[2n + 1].
+    std::array<std::uint32_t, 32> roundKeys{};
+
+private:
+    std::array<std::uint8_t, 8> input_{};
+};
+
+using DesEngine = BasicDesEngine<libraryP>;
+using StandardDesEngine = BasicDesEngine<standardP>;
+
+// The whole-buffer operations behind DoDES and Do3DES (blockCount whole blocks in place).
+void cryptBlocks(std::span<const std::uint8_t, 8> key, std::uint8_t* blocks,
+                 std::size_t blockCount, Direction direction);
+void tripleCryptBlocks(std::span<const std::uint8_t, 16> key, std::uint8_t* blocks,
+                       std::size_t blockCount, Direction direction);
+
+}  // namespace tessaly::des
