@@ -25,6 +25,10 @@ int main() {
     find(library, "DoBASE64", exports.doBase64);
     find(library, "MD5_Ex", exports.md5Ex);
     find(library, "SHA_256", exports.sha256);
+    find(library, "DoDES", exports.doDes);
+    find(library, "Do3DES", exports.do3Des);
+    find(library, "DoAES", exports.doAes);
+    find(library, "DoBlowfish", exports.doBlowfish);
 
     tessaly::bench::Buffers buffers(exports);
     for (const auto& workload : tessaly::bench::workloads(exports, buffers))

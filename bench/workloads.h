@@ -22,6 +22,10 @@ struct Exports {
     decltype(&DoBASE64) doBase64 = nullptr;
     decltype(&MD5_Ex) md5Ex = nullptr;
     decltype(&SHA_256) sha256 = nullptr;
+    decltype(&DoDES) doDes = nullptr;
+    decltype(&Do3DES) do3Des = nullptr;
+    decltype(&DoAES) doAes = nullptr;
+    decltype(&DoBlowfish) doBlowfish = nullptr;
 };
 
 struct Workload {
@@ -63,6 +67,13 @@ inline std::vector<Workload> workloads(const Exports& e, Buffers& b) {
          [&] { e.md5Ex(b.data.data(), megabyte, nullptr, 0, b.output.data()); }},
         {"MD5_Ex (HMAC-MD5)", hmacMessageSize,
          [&] { e.md5Ex(b.data.data(), hmacMessageSize, b.key.data(), 16, b.output.data()); }},
+        {"DoAES-128 encipher", megabyte, [&] { e.doAes(b.data.data(), megabyte, b.key.data(), 16, 0); }},
+        {"DoAES-128 decipher", megabyte, [&] { e.doAes(b.data.data(), megabyte, b.key.data(), 16, 1); }},
+        {"DoAES-128 one block", 16, [&] { e.doAes(b.data.data(), 16, b.key.data(), 16, 0); }},
+        {"DoDES", megabyte, [&] { e.doDes(b.data.data(), megabyte, b.key.data(), 0); }},
+        {"Do3DES", megabyte, [&] { e.do3Des(b.data.data(), megabyte, b.key.data(), 0); }},
+        {"DoBlowfish", megabyte, [&] { e.doBlowfish(b.data.data(), megabyte, b.key.data(), 16, 0); }},
+        {"DoBlowfish one block", 8, [&] { e.doBlowfish(b.data.data(), 8, b.key.data(), 16, 0); }},
     };
 }
 

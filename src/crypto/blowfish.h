@@ -34,7 +34,7 @@ void reset(BlowfishState& state);
 void setKey(BlowfishState& state, std::span<const std::uint8_t> key);
 void encipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_t& right);
 void decipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_t& right);
-// Transforms blockCount whole blocks in place, two at a time.
+// Transforms blockCount whole blocks in place, several at a time.
 void cryptBlocks(const BlowfishState& state, std::uint8_t* blocks, std::size_t blockCount,
                  Direction direction);
 

@@ -150,22 +150,56 @@ inline std::uint32_t f(std::uint32_t right, const std::uint32_t* key) {
            sp[1][even >> 24 & 63] | sp[3][even >> 16 & 63] | sp[5][even >> 8 & 63] | sp[7][even & 63];
 }
 
-// Sixteen rounds on (left, right) = (L0, R0), leaving (L16, R16). Deciphering takes the round
-// keys from the last to the first.
-template <const PTable& P>
-inline void sixteenRounds(std::uint32_t& left, std::uint32_t& right, const std::uint32_t* keys,
-                          Direction direction) {
-    if (direction == Direction::encipher) {
-        for (int n = 0; n < 16; n += 2) {
-            left ^= f<P>(right, keys + 2 * n);
-            right ^= f<P>(left, keys + 2 * n + 2);
-        }
-    } else {
-        for (int n = 15; n > 0; n -= 2) {
-            left ^= f<P>(right, keys + 2 * n);
-            right ^= f<P>(left, keys + 2 * n - 2);
-        }
+// Sixteen rounds on (left, right) = (L0, R0), leaving (L16, R16), for Lanes independent
+// blocks at once (their rounds interleave, which keeps the table loads overlapping).
+// Deciphering takes the round keys from the last to the first.
+template <const PTable& P, std::size_t Lanes>
+inline void sixteenRounds(std::uint32_t (&left)[Lanes], std::uint32_t (&right)[Lanes],
+                          const std::uint32_t* keys, Direction direction) {
+    const bool forward = direction == Direction::encipher;
+    for (int i = 0; i < 16; i += 2) {
+        const std::uint32_t* first = keys + 2 * (forward ? i : 15 - i);
+        const std::uint32_t* second = keys + 2 * (forward ? i + 1 : 14 - i);
+        for (std::size_t lane = 0; lane < Lanes; ++lane) left[lane] ^= f<P>(right[lane], first);
+        for (std::size_t lane = 0; lane < Lanes; ++lane) right[lane] ^= f<P>(left[lane], second);
     }
+}
+
+// Runs blockCount blocks through one or three passes of sixteen rounds, Lanes at a time.
+// Between passes the final permutation and the next initial one cancel, leaving the halves
+// exchanged: each pass starts from the previous pass's (R16, L16).
+template <const PTable& P, std::size_t Lanes>
+inline void runBlocks(std::uint8_t* blocks, const std::uint32_t* const* passKeys,
+                      const Direction* passDirections, int passes) {
+    std::uint32_t left[Lanes], right[Lanes];
+    for (std::size_t lane = 0; lane < Lanes; ++lane) {
+        left[lane] = load32_be(blocks + blockSize * lane);
+        right[lane] = load32_be(blocks + blockSize * lane + 4);
+        initialPermutation(left[lane], right[lane]);
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+        if (pass % 2 == 0)
+            sixteenRounds<P, Lanes>(left, right, passKeys[pass], passDirections[pass]);
+        else
+            sixteenRounds<P, Lanes>(right, left, passKeys[pass], passDirections[pass]);
+    }
+    // After an odd number of passes the preoutput is (right, left), else (left, right).
+    for (std::size_t lane = 0; lane < Lanes; ++lane) {
+        std::uint32_t& first = passes % 2 ? right[lane] : left[lane];
+        std::uint32_t& second = passes % 2 ? left[lane] : right[lane];
+        finalPermutation(first, second);
+        store32_be(blocks + blockSize * lane, first);
+        store32_be(blocks + blockSize * lane + 4, second);
+    }
+}
+
+template <const PTable& P>
+void runAllBlocks(std::uint8_t* blocks, std::size_t blockCount, const std::uint32_t* const* passKeys,
+                  const Direction* passDirections, int passes) {
+    std::size_t i = 0;
+    for (; i + 4 <= blockCount; i += 4)  // four lanes measured fastest on i686 and x86-64
+        runBlocks<P, 4>(blocks + blockSize * i, passKeys, passDirections, passes);
+    for (; i < blockCount; ++i) runBlocks<P, 1>(blocks + blockSize * i, passKeys, passDirections, passes);
 }
 
 constexpr Direction opposite(Direction d) {
@@ -208,34 +242,18 @@ void BasicDesEngine<P>::transformBlock(int direction, std::uint8_t* out) const {
 template <const PTable& P>
 void BasicDesEngine<P>::transformBlocks(std::uint8_t* blocks, std::size_t blockCount,
                                         Direction direction) const {
-    for (std::size_t i = 0; i < blockCount; ++i) {
-        std::uint8_t* block = blocks + blockSize * i;
-        std::uint32_t left = load32_be(block), right = load32_be(block + 4);
-        initialPermutation(left, right);
-        sixteenRounds<P>(left, right, roundKeys.data(), direction);
-        finalPermutation(right, left);  // the preoutput is R16 L16
-        store32_be(block, right);
-        store32_be(block + 4, left);
-    }
+    const std::uint32_t* keys[] = {roundKeys.data()};
+    runAllBlocks<P>(blocks, blockCount, keys, &direction, 1);
 }
 
 template <const PTable& P>
 void BasicDesEngine<P>::tripleTransformBlocks(const BasicDesEngine& first,
                                               const BasicDesEngine& second, std::uint8_t* blocks,
                                               std::size_t blockCount, Direction direction) {
-    // Between passes the final permutation and the next initial one cancel, leaving the
-    // halves exchanged: each pass starts from the previous pass's (R16, L16).
-    for (std::size_t i = 0; i < blockCount; ++i) {
-        std::uint8_t* block = blocks + blockSize * i;
-        std::uint32_t left = load32_be(block), right = load32_be(block + 4);
-        initialPermutation(left, right);
-        sixteenRounds<P>(left, right, first.roundKeys.data(), direction);
-        sixteenRounds<P>(right, left, second.roundKeys.data(), opposite(direction));
-        sixteenRounds<P>(left, right, first.roundKeys.data(), direction);
-        finalPermutation(right, left);
-        store32_be(block, right);
-        store32_be(block + 4, left);
-    }
+    const std::uint32_t* keys[] = {first.roundKeys.data(), second.roundKeys.data(),
+                                   first.roundKeys.data()};
+    const Direction directions[] = {direction, opposite(direction), direction};
+    runAllBlocks<P>(blocks, blockCount, keys, directions, 3);
 }
 
 template class BasicDesEngine<libraryP>;
