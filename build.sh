@@ -49,10 +49,15 @@ case "${1:-}" in
   bench)
     install_dependencies
     configure_and_build windows-i686
+    configure_and_build windows-i686-portable
     configure_and_build native-release
+    # The same benchmark program on the DLL and on its build without processor extensions.
     figures=$windows_tree/dll-bench.tsv
+    portable_figures=$windows_tree/dll-bench-portable.tsv
     (cd "$windows_tree/bin" && ../../../cmake/wine-run.sh ../wineprefix dll_bench.exe) > "$figures"
-    build/native-release/bench/native_bench "$figures"
+    (cd build/windows-i686-portable/bin && ../../../cmake/wine-run.sh ../../windows-i686/wineprefix dll_bench.exe) \
+      > "$portable_figures"
+    build/native-release/bench/native_bench "$figures" "$portable_figures"
     ;;
   *)
     usage

@@ -32,7 +32,7 @@ int main() {
 
     tessaly::bench::Buffers buffers(exports);
     for (const auto& workload : tessaly::bench::workloads(exports, buffers))
-        std::printf("%s\t%.1f\n", workload.name.c_str(),
+        std::printf("%s\t%.6g\n", workload.name.c_str(),
                     tessaly::bench::medianMegabytesPerSecond(workload.run, workload.bytes));
     return 0;
 }

@@ -4,10 +4,13 @@
 #include <openssl/hmac.h>
 #include <openssl/provider.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "workloads.h"
 
@@ -87,9 +90,8 @@ std::map<std::string, Reference> references(tessaly::bench::Buffers& b) {
     };
 }
 
-std::map<std::string, double> readDllFigures(const char* file) {
+std::map<std::string, double> readFigures(std::istream& in) {
     std::map<std::string, double> figures;
-    std::ifstream in(file);
     for (std::string line; std::getline(in, line);) {
         const auto tab = line.find('\t');
         if (tab != std::string::npos) figures[line.substr(0, tab)] = std::stod(line.substr(tab + 1));
@@ -97,10 +99,74 @@ std::map<std::string, double> readDllFigures(const char* file) {
     return figures;
 }
 
+std::map<std::string, double> readFigureFile(const char* file) {
+    std::ifstream in(file);
+    return readFigures(in);
+}
+
+// Shown as MB/s, or for small payloads as ns per call.
+std::string shown(const tessaly::bench::Workload& workload, double megabytesPerSecond) {
+    if (megabytesPerSecond <= 0) return "-";
+    char text[32];
+    if (workload.perCall())
+        std::snprintf(text, sizeof text, "%.0f ns", 1e3 * workload.bytes / megabytesPerSecond);
+    else
+        std::snprintf(text, sizeof text, "%.0f MB/s", megabytesPerSecond);
+    return text;
+}
+
+struct Row {
+    const tessaly::bench::Workload* workload;
+    double dll, native;  // 0 when not measured
+    std::string counterpartName;
+    double counterpart;
+};
+
+void printTable(const char* dllColumn, const std::vector<Row>& rows) {
+    std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %17s |\n", "Export", "payload", dllColumn,
+                "native core", "Counterpart (native)", "counterpart", "DLL / counterpart");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(22, '-').c_str(), std::string(9, '-').c_str(),
+                std::string(22, '-').c_str(), std::string(13, '-').c_str(), std::string(39, '-').c_str(),
+                std::string(13, '-').c_str(), std::string(19, '-').c_str());
+    for (const Row& row : rows) {
+        const auto& w = *row.workload;
+        const std::string payload = w.perCall() ? std::to_string(w.bytes) + " B" : "1 MiB";
+        std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %16.2fx |\n", w.name.c_str(),
+                    payload.c_str(), shown(w, row.dll).c_str(), shown(w, row.native).c_str(),
+                    row.counterpartName.c_str(), shown(w, row.counterpart).c_str(),
+                    row.counterpart > 0 ? row.dll / row.counterpart : 0.0);
+    }
+}
+
+double figureOf(const std::map<std::string, double>& figures, const std::string& name) {
+    const auto found = figures.find(name);
+    return found == figures.end() ? 0 : found->second;
+}
+
+// The counterparts measured in a child process of this program that OpenSSL starts with AES-NI
+// turned off (OpenSSL reads OPENSSL_ia32cap once, when it loads).
+std::map<std::string, double> counterpartsWithoutAesNi(const std::string& prefix) {
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+    const std::string command = std::string("OPENSSL_ia32cap='~0x200000200000000' '") + self +
+                                "' --counterparts '" + prefix + "'";
+    FILE* child = popen(command.c_str(), "r");
+    if (child == nullptr) return {};
+    std::string output;
+    char chunk[256];
+    while (std::fgets(chunk, sizeof chunk, child)) output += chunk;
+    pclose(child);
+    std::istringstream in(output);
+    return readFigures(in);
+}
+
 }  // namespace
 
+// native_bench DLL-FIGURES [PORTABLE-DLL-FIGURES]: prints the tables. The figure files hold
+// "name<TAB>MB/s" lines from dll_bench, run on the DLL and on its build without processor
+// extensions. native_bench --counterparts PREFIX: prints the counterparts' figures for the
+// rows whose names start with PREFIX, in the same form.
 int main(int argc, char** argv) {
-    const auto dll = argc > 1 ? readDllFigures(argv[1]) : std::map<std::string, double>{};
     tessaly::bench::Exports exports;
     exports.doBase64 = &DoBASE64;
     exports.md5Ex = &MD5_Ex;
@@ -111,39 +177,43 @@ int main(int argc, char** argv) {
     exports.doBlowfish = &DoBlowfish;
     tessaly::bench::Buffers buffers(exports);
     const auto counterparts = references(buffers);
+    const auto workloads = tessaly::bench::workloads(exports, buffers);
+    const auto measureCounterpart = [&](const tessaly::bench::Workload& w) {
+        const auto found = counterparts.find(w.name);
+        return found == counterparts.end() ? 0.0 : tessaly::bench::medianMegabytesPerSecond(found->second.run, w.bytes);
+    };
+    const auto counterpartName = [&](const tessaly::bench::Workload& w) {
+        const auto found = counterparts.find(w.name);
+        return found == counterparts.end() ? std::string("-") : found->second.name;
+    };
 
+    if (argc > 2 && std::string(argv[1]) == "--counterparts") {
+        for (const auto& w : workloads)
+            if (w.name.rfind(argv[2], 0) == 0) std::printf("%s\t%.3f\n", w.name.c_str(), measureCounterpart(w));
+        return 0;
+    }
+
+    const auto dll = argc > 1 ? readFigureFile(argv[1]) : std::map<std::string, double>{};
     std::printf("MB/s for 1 MiB payloads, ns per call for small ones; median of 7 runs.\n"
                 "The last column is the DLL's speed over the counterpart's (above 1: faster).\n\n");
-    std::printf("| %-18s | %9s | %14s | %11s | %-26s | %11s | %17s |\n", "Export", "payload",
-                "DLL under Wine", "native core", "Counterpart (native)", "counterpart",
-                "DLL / counterpart");
-    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(20, '-').c_str(), std::string(11, '-').c_str(),
-                std::string(16, '-').c_str(), std::string(13, '-').c_str(), std::string(28, '-').c_str(),
-                std::string(13, '-').c_str(), std::string(19, '-').c_str());
-    for (const auto& workload : tessaly::bench::workloads(exports, buffers)) {
-        const double native = tessaly::bench::medianMegabytesPerSecond(workload.run, workload.bytes);
-        const auto reference = counterparts.find(workload.name);
-        const double counterpart =
-            reference == counterparts.end()
-                ? 0
-                : tessaly::bench::medianMegabytesPerSecond(reference->second.run, workload.bytes);
-        const auto throughDll = dll.find(workload.name);
-        const double viaDll = throughDll == dll.end() ? 0 : throughDll->second;
-        // Shown as MB/s, or for small payloads as ns per call.
-        const auto shown = [&](double megabytesPerSecond) {
-            if (megabytesPerSecond <= 0) return std::string("-");
-            char text[32];
-            if (workload.perCall())
-                std::snprintf(text, sizeof text, "%.0f ns", 1e3 * workload.bytes / megabytesPerSecond);
-            else
-                std::snprintf(text, sizeof text, "%.0f MB/s", megabytesPerSecond);
-            return std::string(text);
-        };
-        const std::string payload = workload.perCall() ? std::to_string(workload.bytes) + " B" : "1 MiB";
-        std::printf("| %-18s | %9s | %14s | %11s | %-26s | %11s | %16.2fx |\n", workload.name.c_str(),
-                    payload.c_str(), shown(viaDll).c_str(), shown(native).c_str(),
-                    reference == counterparts.end() ? "-" : reference->second.name.c_str(),
-                    shown(counterpart).c_str(), counterpart > 0 ? viaDll / counterpart : 0.0);
+    std::vector<Row> rows;
+    for (const auto& w : workloads)
+        rows.push_back({&w, figureOf(dll, w.name), tessaly::bench::medianMegabytesPerSecond(w.run, w.bytes),
+                        counterpartName(w), measureCounterpart(w)});
+    printTable("DLL under Wine", rows);
+
+    if (argc > 2) {
+        // AES without AES-NI on both sides: the DLL built without processor extensions, and
+        // OpenSSL with AES-NI masked off.
+        const auto portable = readFigureFile(argv[2]);
+        const auto openSsl = counterpartsWithoutAesNi("DoAES");
+        std::vector<Row> aesRows;
+        for (const auto& w : workloads)
+            if (w.name.rfind("DoAES", 0) == 0)
+                aesRows.push_back({&w, figureOf(portable, w.name), 0, counterpartName(w) + ", no AES-NI",
+                                   figureOf(openSsl, w.name)});
+        std::printf("\nAES-NI off on both sides:\n\n");
+        printTable("DLL, portable paths", aesRows);
     }
     return 0;
 }

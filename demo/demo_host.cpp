@@ -65,6 +65,44 @@ void showDigests() {
     std::printf("\n");
 }
 
+// The road of one call: a record enciphered with a 16-byte key in mode 0, stored with its
+// length rounded up to 16, and deciphered later with mode 1 and that rounded length.
+void showAes() {
+    auto doAes = exportNamed<void(WINAPI*)(void*, std::int32_t, const void*, std::int32_t,
+                                           std::int32_t)>("DoAES");
+    const char record[] = "customer 1042, balance 310.25";
+    const unsigned char key[16] = {'a', ' ', '1', '6', '-', 'b', 'y', 't', 'e', ' ', 'k', 'e', 'y', '!', '!', '!'};
+    const auto length = static_cast<std::int32_t>(std::strlen(record));
+    const std::int32_t stored = (length + 15) / 16 * 16;
+    unsigned char buffer[64] = {};
+    std::memcpy(buffer, record, length);
+    doAes(buffer, length, key, 16, 0);
+    std::printf("AES-128   %d-byte record -> %d bytes stored: ", static_cast<int>(length), static_cast<int>(stored));
+    printHex(buffer, stored);
+    doAes(buffer, stored, key, 16, 1);
+    std::printf("\n          deciphered with mode 1 and length %d -> \"%s\"\n", static_cast<int>(stored),
+                reinterpret_cast<const char*>(buffer));
+}
+
+void showOtherCiphers() {
+    auto doDes = exportNamed<void(WINAPI*)(void*, std::int32_t, const void*, std::int32_t)>("DoDES");
+    auto do3Des = exportNamed<void(WINAPI*)(void*, std::int32_t, const void*, std::int32_t)>("Do3DES");
+    auto doBlowfish = exportNamed<void(WINAPI*)(void*, std::int32_t, const void*, std::int32_t,
+                                                std::int32_t)>("DoBlowfish");
+    const unsigned char zeroKey[16] = {};
+    unsigned char des[8] = {}, des3[8] = {}, blowfish[8] = {};
+    doDes(des, 8, zeroKey, 0);
+    do3Des(des3, 8, zeroKey, 0);
+    doBlowfish(blowfish, 8, nullptr, 0, 0);
+    std::printf("Ciphers   8 zero bytes, zero key: DES ");
+    printHex(des, 8);
+    std::printf(", triple DES ");
+    printHex(des3, 8);
+    std::printf(", Blowfish unkeyed ");
+    printHex(blowfish, 8);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main() {
@@ -76,6 +114,8 @@ int main() {
     showLibrary();
     showBase64();
     showDigests();
+    showAes();
+    showOtherCiphers();
     FreeLibrary(library);
     return 0;
 }

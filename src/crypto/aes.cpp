@@ -100,7 +100,9 @@ constexpr std::uint8_t byteOf(std::uint32_t w, int index) {  // index 0 is the t
 
 // ---- tables path -------------------------------------------------------------------------
 
-void cryptBlockTables(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
+// Lanes blocks at once, their rounds interleaved so the table loads overlap.
+template <std::size_t Lanes>
+void cryptLanesTables(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
                       Direction direction) {
     const bool forward = direction == Direction::encipher;
     const RoundTables& tables = forward ? forwardTables : reverseTables;
@@ -110,31 +112,44 @@ void cryptBlockTables(const AesContext& context, const std::uint8_t* in, std::ui
     // column j - r (deciphering: InvShiftRows).
     const int shift1 = forward ? 1 : 3, shift3 = forward ? 3 : 1;
 
-    std::uint32_t s[4];
-    for (int j = 0; j < 4; ++j) s[j] = load32_be(in + 4 * j) ^ keys[j];
+    std::uint32_t s[Lanes][4];
+    for (std::size_t lane = 0; lane < Lanes; ++lane)
+        for (int j = 0; j < 4; ++j) s[lane][j] = load32_be(in + blockSize * lane + 4 * j) ^ keys[j];
     for (int round = 1; round < context.rounds; ++round) {
         keys += 4;
-        std::uint32_t t[4];
-        for (int j = 0; j < 4; ++j)
-            t[j] = tables[0][byteOf(s[j], 0)] ^ tables[1][byteOf(s[(j + shift1) & 3], 1)] ^
-                   tables[2][byteOf(s[(j + 2) & 3], 2)] ^ tables[3][byteOf(s[(j + shift3) & 3], 3)] ^
-                   keys[j];
-        for (int j = 0; j < 4; ++j) s[j] = t[j];
+        for (std::size_t lane = 0; lane < Lanes; ++lane) {
+            std::uint32_t t[4];
+            for (int j = 0; j < 4; ++j)
+                t[j] = tables[0][byteOf(s[lane][j], 0)] ^ tables[1][byteOf(s[lane][(j + shift1) & 3], 1)] ^
+                       tables[2][byteOf(s[lane][(j + 2) & 3], 2)] ^
+                       tables[3][byteOf(s[lane][(j + shift3) & 3], 3)] ^ keys[j];
+            for (int j = 0; j < 4; ++j) s[lane][j] = t[j];
+        }
     }
     keys += 4;
-    for (int j = 0; j < 4; ++j) {
-        const std::uint32_t column = std::uint32_t{box[byteOf(s[j], 0)]} << 24 |
-                                     std::uint32_t{box[byteOf(s[(j + shift1) & 3], 1)]} << 16 |
-                                     std::uint32_t{box[byteOf(s[(j + 2) & 3], 2)]} << 8 |
-                                     box[byteOf(s[(j + shift3) & 3], 3)];
-        store32_be(out + 4 * j, column ^ keys[j]);
-    }
+    for (std::size_t lane = 0; lane < Lanes; ++lane)
+        for (int j = 0; j < 4; ++j) {
+            const std::uint32_t* v = s[lane];
+            const std::uint32_t column = std::uint32_t{box[byteOf(v[j], 0)]} << 24 |
+                                         std::uint32_t{box[byteOf(v[(j + shift1) & 3], 1)]} << 16 |
+                                         std::uint32_t{box[byteOf(v[(j + 2) & 3], 2)]} << 8 |
+                                         box[byteOf(v[(j + shift3) & 3], 3)];
+            store32_be(out + blockSize * lane + 4 * j, column ^ keys[j]);
+        }
+}
+
+void cryptBlockTables(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
+                      Direction direction) {
+    cryptLanesTables<1>(context, in, out, direction);
 }
 
 void cryptBlocksTables(const AesContext& context, std::uint8_t* blocks, std::size_t blockCount,
                        Direction direction) {
-    for (std::size_t i = 0; i < blockCount; ++i)
-        cryptBlockTables(context, blocks + blockSize * i, blocks + blockSize * i, direction);
+    std::size_t i = 0;
+    for (; i + 2 <= blockCount; i += 2)  // two lanes measured fastest on i686
+        cryptLanesTables<2>(context, blocks + blockSize * i, blocks + blockSize * i, direction);
+    for (; i < blockCount; ++i)
+        cryptLanesTables<1>(context, blocks + blockSize * i, blocks + blockSize * i, direction);
 }
 
 // ---- AES-NI path -------------------------------------------------------------------------

@@ -13,7 +13,9 @@ namespace {
 
 Features detect() {
     Features f;
-#if defined(__i386__) || defined(__x86_64__)
+#if defined(TESSALY_PORTABLE_ONLY)
+    // A build for measuring the portable paths: no processor extension is used.
+#elif defined(__i386__) || defined(__x86_64__)
     unsigned a = 0, b = 0, c = 0, d = 0;
     if (!__get_cpuid(0, &a, &b, &c, &d)) return f;
     const unsigned maxLeaf = a;
