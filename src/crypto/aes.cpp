@@ -215,23 +215,16 @@ void cryptBlocksAesNi(const AesContext& context, std::uint8_t* blocks, std::size
 
 #endif  // TESSALY_AES_NI
 
-struct PathList {
-    std::array<Path, 2> paths{};
-    std::size_t count = 0;
-};
-
-PathList listPaths() {
-    PathList list;
-    list.paths[list.count++] = {"tables", cryptBlocksTables};
+const cpu::PathList<Path, 2>& paths() {
+    static const cpu::PathList<Path, 2> list = [] {
+        cpu::PathList<Path, 2> list;
+        list.add({"tables", cryptBlocksTables});
 #ifdef TESSALY_AES_NI
-    const auto cpu = cpu::features();
-    if (cpu.aesni && cpu.ssse3 && cpu.sse41) list.paths[list.count++] = {"aes-ni", cryptBlocksAesNi};
+        const auto cpu = cpu::features();
+        if (cpu.aesni && cpu.ssse3 && cpu.sse41) list.add({"aes-ni", cryptBlocksAesNi});
 #endif
-    return list;
-}
-
-const PathList& paths() {
-    static const PathList list = listPaths();
+        return list;
+    }();
     return list;
 }
 
@@ -273,10 +266,9 @@ void cryptBlock(const AesContext& context, const std::uint8_t* in, std::uint8_t*
 
 void cryptBlocks(const AesContext& context, std::uint8_t* blocks, std::size_t blockCount,
                  Direction direction) {
-    const PathList& list = paths();
-    list.paths[list.count - 1].cryptBlocks(context, blocks, blockCount, direction);
+    paths().fastest().cryptBlocks(context, blocks, blockCount, direction);
 }
 
-std::span<const Path> availablePaths() { return {paths().paths.data(), paths().count}; }
+std::span<const Path> availablePaths() { return paths().all(); }
 
 }  // namespace tessaly::aes

@@ -280,41 +280,24 @@ __attribute__((target("ssse3"))) std::size_t decodeSsse3(std::span<const std::ui
 
 #endif  // TESSALY_BASE64_SSSE3
 
-constexpr Path plainPath{"plain", encodePlain, decodePlain};
-constexpr Path tablesPath{"tables", encodeTables, decodeTables};
+const cpu::PathList<Path, 3>& paths() {
+    static const cpu::PathList<Path, 3> list = [] {
+        cpu::PathList<Path, 3> list;
+        list.add({"plain", encodePlain, decodePlain});
+        list.add({"tables", encodeTables, decodeTables});
 #ifdef TESSALY_BASE64_SSSE3
-constexpr Path ssse3Path{"ssse3", encodeSsse3, decodeSsse3};
+        if (cpu::features().ssse3) list.add({"ssse3", encodeSsse3, decodeSsse3});
 #endif
-
-struct PathList {
-    std::array<Path, 3> paths{};
-    std::size_t count = 0;
-};
-
-PathList listPaths() {
-    PathList list;
-    list.paths[list.count++] = plainPath;
-    list.paths[list.count++] = tablesPath;
-#ifdef TESSALY_BASE64_SSSE3
-    if (cpu::features().ssse3) list.paths[list.count++] = ssse3Path;
-#endif
+        return list;
+    }();
     return list;
 }
 
 }  // namespace
 
-std::span<const Path> availablePaths() {
-    // Built from constants and the cached processor features: every thread builds the same.
-    static const PathList list = listPaths();
-    return {list.paths.data(), list.count};
-}
+std::span<const Path> availablePaths() { return paths().all(); }
 
-const Path& fastestPath() {
-#ifdef TESSALY_BASE64_SSSE3
-    if (cpu::features().ssse3) return ssse3Path;
-#endif
-    return tablesPath;
-}
+const Path& fastestPath() { return paths().fastest(); }
 
 std::size_t encode(std::span<const std::uint8_t> input, std::uint8_t* output) {
     return fastestPath().encode(input, output);

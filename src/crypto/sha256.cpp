@@ -152,40 +152,29 @@ TESSALY_SHANI void compressShaNi(std::array<std::uint32_t, 8>& state, const std:
 
 #endif  // TESSALY_SHA256_SHANI
 
-struct PathList {
-    std::array<CompressionPath, 2> paths{};
-    std::size_t count = 0;
-};
-
-PathList listPaths() {
-    PathList list;
-    list.paths[list.count++] = {"portable", compressPortable};
+const cpu::PathList<CompressionPath, 2>& paths() {
+    static const cpu::PathList<CompressionPath, 2> list = [] {
+        cpu::PathList<CompressionPath, 2> list;
+        list.add({"portable", compressPortable});
 #ifdef TESSALY_SHA256_SHANI
-    const auto cpu = cpu::features();
-    if (cpu.sha && cpu.sse41 && cpu.ssse3) list.paths[list.count++] = {"sha-ni", compressShaNi};
+        const auto cpu = cpu::features();
+        if (cpu.sha && cpu.sse41 && cpu.ssse3) list.add({"sha-ni", compressShaNi});
 #endif
-    return list;
-}
-
-// The fastest path is the last one listed.
-const PathList& paths() {
-    static const PathList list = listPaths();
+        return list;
+    }();
     return list;
 }
 
 void compressBlocks(std::array<std::uint32_t, 8>& state, const std::uint8_t* blocks,
                     std::size_t blockCount) {
-    const PathList& list = paths();
-    list.paths[list.count - 1].compress(state, blocks, blockCount);
+    paths().fastest().compress(state, blocks, blockCount);
 }
 
 constexpr std::array<std::uint8_t, 64> padding = {0x80};
 
 }  // namespace
 
-std::span<const CompressionPath> availablePaths() {
-    return {paths().paths.data(), paths().count};
-}
+std::span<const CompressionPath> availablePaths() { return paths().all(); }
 
 void initialise(SHA256Context& context) {
     context.total = {0, 0};

@@ -1,9 +1,11 @@
-// Reads published known-answer files (sections, then records of "Name = value" lines).
+// Test data: published known-answer files (sections, then records of "Name = value"
+// lines), hex, and random bytes.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,11 @@ inline std::string toHex(const std::vector<std::uint8_t>& bytes) {
 }
 inline std::vector<std::uint8_t> bytesOf(const std::string& text) {
     return {text.begin(), text.end()};
+}
+inline std::vector<std::uint8_t> randomBytes(std::mt19937& rng, std::size_t n) {
+    std::vector<std::uint8_t> bytes(n);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    return bytes;
 }
 
 }  // namespace tessaly::testing

@@ -16,16 +16,13 @@
 #include "crypto/blowfish.h"
 #include "crypto/bytes.h"
 #include "crypto/des.h"
+#include "common/test_vectors.h"
 #include "tessaly.h"
 
 namespace tessaly {
 namespace {
 
-std::vector<std::uint8_t> randomBytes(std::mt19937& rng, std::size_t n) {
-    std::vector<std::uint8_t> bytes(n);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
-    return bytes;
-}
+using testing::randomBytes;
 
 TEST(Aes, EveryPathMatchesTheTables) {
     const auto paths = aes::availablePaths();

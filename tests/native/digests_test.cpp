@@ -10,16 +10,13 @@
 
 #include "crypto/md5.h"
 #include "crypto/sha256.h"
+#include "common/test_vectors.h"
 #include "tessaly.h"
 
 namespace tessaly {
 namespace {
 
-std::vector<std::uint8_t> randomBytes(std::mt19937& rng, std::size_t n) {
-    std::vector<std::uint8_t> bytes(n);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
-    return bytes;
-}
+using testing::randomBytes;
 
 // Feeds data to a streaming engine in pieces of random sizes (0 included).
 template <typename Context, typename Init, typename Update, typename Finish>

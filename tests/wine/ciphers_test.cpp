@@ -12,16 +12,11 @@ namespace tessaly::wine {
 namespace {
 
 using testing::fromHex;
+using testing::randomBytes;
 using testing::toHex;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes prefix(const Bytes& bytes, std::size_t n) { return Bytes(bytes.begin(), bytes.begin() + n); }
-
-Bytes randomBytes(std::mt19937& rng, std::size_t n) {
-    Bytes bytes(n);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
-    return bytes;
-}
 
 // Each cipher export called on a copy of data; returns the whole buffer afterwards.
 Bytes des(Bytes data, std::int32_t length, const Bytes& key, std::int32_t mode) {
