@@ -29,6 +29,10 @@ int main() {
     find(library, "Do3DES", exports.do3Des);
     find(library, "DoAES", exports.doAes);
     find(library, "DoBlowfish", exports.doBlowfish);
+    find(library, "Exclusive_OR", exports.exclusiveOr);
+    find(library, "Shift_Data", exports.shiftData);
+    find(library, "Substitution", exports.substitution);
+    find(library, "MatchPattern_zk", exports.matchPattern);
 
     tessaly::bench::Buffers buffers(exports);
     for (const auto& workload : tessaly::bench::workloads(exports, buffers))

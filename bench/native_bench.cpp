@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -45,6 +46,10 @@ struct OpenSslCipher {
     }
 };
 
+Reference memcpyReference(tessaly::bench::Buffers& b) {
+    return {"memcpy", [&] { std::memcpy(b.output.data(), b.data.data(), tessaly::bench::megabyte); }};
+}
+
 // The counterpart of each row, measured in the same run on the same buffers.
 std::map<std::string, Reference> references(tessaly::bench::Buffers& b) {
     using tessaly::bench::megabyte;
@@ -66,6 +71,13 @@ std::map<std::string, Reference> references(tessaly::bench::Buffers& b) {
         {"DoBlowfish", {"OpenSSL bf-ecb", [&] { bfEcb.update(b.data.data(), megabyte); }}},
         {"DoBlowfish one block",
          {"OpenSSL key set-up + block", [&] { bfEcb.rekeyAndUpdate(b.key.data(), b.data.data(), 8); }}},
+        // The scramblers are held against copying the same buffer.
+        {"Exclusive_OR chain", memcpyReference(b)},
+        {"Exclusive_OR unchain", memcpyReference(b)},
+        {"Shift_Data to start", memcpyReference(b)},
+        {"Shift_Data to end", memcpyReference(b)},
+        {"Substitution T", memcpyReference(b)},
+        {"Substitution U", memcpyReference(b)},
         {"DoBASE64 encode",
          {"OpenSSL EVP_EncodeBlock",
           [&] { EVP_EncodeBlock(b.output.data(), b.data.data(), megabyte); }}},
@@ -108,7 +120,7 @@ std::map<std::string, double> readFigureFile(const char* file) {
 std::string shown(const tessaly::bench::Workload& workload, double megabytesPerSecond) {
     if (megabytesPerSecond <= 0) return "-";
     char text[32];
-    if (workload.perCall())
+    if (workload.perCall)
         std::snprintf(text, sizeof text, "%.0f ns", 1e3 * workload.bytes / megabytesPerSecond);
     else
         std::snprintf(text, sizeof text, "%.0f MB/s", megabytesPerSecond);
@@ -130,7 +142,9 @@ void printTable(const char* dllColumn, const std::vector<Row>& rows) {
                 std::string(13, '-').c_str(), std::string(19, '-').c_str());
     for (const Row& row : rows) {
         const auto& w = *row.workload;
-        const std::string payload = w.perCall() ? std::to_string(w.bytes) + " B" : "1 MiB";
+        const std::string payload = w.bytes == tessaly::bench::megabyte ? "1 MiB"
+                                    : w.bytes >= 10000 ? std::to_string(w.bytes / 1000) + " KB"
+                                                       : std::to_string(w.bytes) + " B";
         std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %16.2fx |\n", w.name.c_str(),
                     payload.c_str(), shown(w, row.dll).c_str(), shown(w, row.native).c_str(),
                     row.counterpartName.c_str(), shown(w, row.counterpart).c_str(),
@@ -175,6 +189,10 @@ int main(int argc, char** argv) {
     exports.do3Des = &Do3DES;
     exports.doAes = &DoAES;
     exports.doBlowfish = &DoBlowfish;
+    exports.exclusiveOr = &Exclusive_OR;
+    exports.shiftData = &Shift_Data;
+    exports.substitution = &Substitution;
+    exports.matchPattern = &MatchPattern_zk;
     tessaly::bench::Buffers buffers(exports);
     const auto counterparts = references(buffers);
     const auto workloads = tessaly::bench::workloads(exports, buffers);

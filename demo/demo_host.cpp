@@ -103,6 +103,34 @@ void showOtherCiphers() {
     std::printf("\n");
 }
 
+void showHelpers() {
+    auto exclusiveOr = exportNamed<void(WINAPI*)(void*, std::int32_t, std::int32_t, std::int32_t)>("Exclusive_OR");
+    auto substitution = exportNamed<void(WINAPI*)(void*, std::int32_t, std::int32_t)>("Substitution");
+    auto divide = exportNamed<std::int32_t(WINAPI*)(std::int32_t, std::int32_t)>("div_zk");
+    auto unsignedShift = exportNamed<std::int32_t(WINAPI*)(std::int32_t, std::int32_t)>("urightshift_zk");
+    auto atof = exportNamed<double(WINAPI*)(const char*)>("atof_zk");
+    auto inrstr = exportNamed<std::int32_t(WINAPI*)(const char*, const char*)>("inrstr_zk");
+    auto toupper = exportNamed<char*(WINAPI*)(char*)>("toupper_zk");
+    auto match = exportNamed<std::int32_t(WINAPI*)(const char*, const char*)>("MatchPattern_zk");
+
+    char text[] = "Hello, host";
+    substitution(text, static_cast<std::int32_t>(std::strlen(text)), 0);
+    std::printf("Scramble  Substitution of \"Hello, host\" -> \"%s\"", text);
+    substitution(text, static_cast<std::int32_t>(std::strlen(text)), 1);
+    unsigned char chain[] = {1, 2, 3};
+    exclusiveOr(chain, 3, 0, 1);
+    std::printf(", back \"%s\"; Exclusive_OR chaining 1 2 3 -> %d %d %d\n", text, chain[0], chain[1], chain[2]);
+    std::printf("Numbers   div_zk(-7, 2) = %d, div_zk(5, 0) = %d, urightshift_zk(-8, 1) = %d, atof_zk(\"1.5D2\") = %g\n",
+                static_cast<int>(divide(-7, 2)), static_cast<int>(divide(5, 0)),
+                static_cast<int>(unsignedShift(-8, 1)), atof("1.5D2"));
+    char upper[] = "Abc-xyz1";
+    std::printf("Strings   inrstr_zk(\"abcabc\", \"bc\") = %d, toupper_zk(\"Abc-xyz1\") -> \"%s\"\n",
+                static_cast<int>(inrstr("abcabc", "bc")), toupper(upper));
+    std::printf("Pattern   \"readme.TXT\" ~ \"*.txt\": %d, \"q\" ~ \"[A-Z]\": %d, \"q\" ~ \"[a-z]\": %d\n",
+                static_cast<int>(match("readme.TXT", "*.txt")), static_cast<int>(match("q", "[A-Z]")),
+                static_cast<int>(match("q", "[a-z]")));
+}
+
 }  // namespace
 
 int main() {
@@ -116,6 +144,7 @@ int main() {
     showDigests();
     showAes();
     showOtherCiphers();
+    showHelpers();
     FreeLibrary(library);
     return 0;
 }

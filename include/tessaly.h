@@ -119,6 +119,77 @@ void TESSALY_API MD5_Ex(const uint8_t *data, uint32_t dataLength, const uint8_t 
  * which may be the same memory as data. */
 void TESSALY_API SHA_256(const uint8_t *data, uint32_t length, uint8_t *digest);
 
+/* ---- Byte scramblers (in place; each direction undoes the other; a length of 0 or below
+ * changes nothing; only the low 8 bits of seed and count are read) --------------------- */
+
+/* direction 0: each byte becomes itself XOR the input byte before it; any other direction:
+ * itself XOR the output byte before it. seed stands before the first byte. */
+void TESSALY_API Exclusive_OR(uint8_t *buffer, int32_t length, int32_t seed, int32_t direction);
+
+/* Rotates the buffer as one string of 8 * length bits (byte 0 first, most significant bit
+ * first) by count positions: towards byte 0 for direction 0, towards the last byte otherwise. */
+void TESSALY_API Shift_Data(uint8_t *buffer, int32_t length, int32_t count, int32_t direction);
+
+/* Replaces every byte through the library's fixed table (direction 0) or its inverse. */
+void TESSALY_API Substitution(uint8_t *buffer, int32_t length, int32_t direction);
+
+/* ---- Number and bit helpers: 32-bit two's complement, wrapping; shift counts mod 32 ---- */
+
+int32_t TESSALY_API abs_zk(int32_t value);      /* -2147483648 stays itself */
+int32_t TESSALY_API chr_zk(int32_t value);      /* value mod 256 with the sign of value */
+int32_t TESSALY_API int_zk(int32_t value);      /* the low byte, 0 to 255 */
+int32_t TESSALY_API not_zk(int32_t value);
+int32_t TESSALY_API add_zk(int32_t a, int32_t b);
+int32_t TESSALY_API sub_zk(int32_t a, int32_t b);
+int32_t TESSALY_API mul_zk(int32_t a, int32_t b);
+/* Truncating division and its remainder (sign of a). b == 0 gives 0 and a; -2147483648 / -1
+ * gives -2147483648 and remainder 0. */
+int32_t TESSALY_API div_zk(int32_t a, int32_t b);
+int32_t TESSALY_API mod_zk(int32_t a, int32_t b);
+int32_t TESSALY_API and_zk(int32_t a, int32_t b);
+int32_t TESSALY_API or_zk(int32_t a, int32_t b);
+int32_t TESSALY_API xor_zk(int32_t a, int32_t b);
+int32_t TESSALY_API leftshift_zk(int32_t value, int32_t count);
+int32_t TESSALY_API rightshift_zk(int32_t value, int32_t count);  /* sign bit shifted in */
+int32_t TESSALY_API urightshift_zk(int32_t value, int32_t count); /* zeros shifted in */
+/* The decimal integer at the start of text, after white space and one optional sign,
+ * wrapping silently; 0 when there are no digits or text is null. */
+int32_t TESSALY_API atoi_zk(const char *text);
+/* The decimal number at the start of text ("e", "E", "d" or "D" before the exponent); 0.0
+ * when there is none or text is null. */
+double TESSALY_API atof_zk(const char *text);
+
+/* ---- String helpers: byte positions from 0, -1 when not found; a null text reads as the
+ * empty one except where a buffer is written ------------------------------------------ */
+
+int32_t TESSALY_API strlen_zk(const char *text);
+/* Characters, where a byte of 0x81 or more and the byte after it count as one. */
+int32_t TESSALY_API strlenword_zk(const char *text);
+int32_t TESSALY_API instr_zk(const char *text, const char *sought);  /* first; "" is at 0 */
+/* The last occurrence, overlapping ones included; an empty sought text gives the length. */
+int32_t TESSALY_API inrstr_zk(const char *text, const char *sought);
+/* Writes the low byte of character at index when index (unsigned) is inside the text. */
+void TESSALY_API setstrchar_zk(char *text, uint32_t index, int32_t character);
+void TESSALY_API setstrchars_zk(char **textReference, uint32_t index, int32_t character);
+/* -1, 0 or 1 by unsigned bytes; a prefix is the smaller. */
+int32_t TESSALY_API strcmp_zk(const char *first, const char *second);
+/* -1, 0 or 1 over count bytes, zero bytes included. Exported as _memcmp_zk@12. */
+int32_t TESSALY_API memcmp_zk(const void *first, const void *second, uint32_t count);
+/* ASCII letters changed in place; return the pointer given (null for null). */
+char *TESSALY_API toupper_zk(char *text);
+char *TESSALY_API touppers_zk(char **textReference);
+char *TESSALY_API tolower_zk(char *text);
+char *TESSALY_API tolowers_zk(char **textReference);
+int32_t TESSALY_API isnumeric_zk(const char *text);  /* 1: not empty, digits only */
+int32_t TESSALY_API isdigital_zk(const char *text);  /* 1: not empty, digits and points only */
+
+/* ---- Wildcard matching ---------------------------------------------------------------- */
+
+/* 1 when the whole text matches the whole pattern: "*" any run, "?" one character, "[...]"
+ * one character of a class (the text character upper-cased against the class bytes as
+ * written; "x-y" ranges compare signed bytes), any other byte itself in either ASCII case. */
+int32_t TESSALY_API MatchPattern_zk(const char *text, const char *pattern);
+
 #ifdef __cplusplus
 }
 #endif

@@ -40,7 +40,10 @@ _tessalyCallStdcall:
     movl  %ebx, 12(%ecx)
     movl  %esi, 16(%ecx)
     movl  %edi, 20(%ecx)
-    leal  -12(%ebp), %esp
+    cmpl  $0, 24(%ecx)
+    je    3f
+    fstpl 32(%ecx)              # a double result: pop it off the FPU stack
+3:  leal  -12(%ebp), %esp
     popl  %edi
     popl  %esi
     popl  %ebx
@@ -51,13 +54,14 @@ _tessalyCallStdcall:
 namespace tessaly::wine {
 
 std::uint64_t callAndCheck(const void* function, const std::uint32_t* arguments,
-                           std::uint32_t count, const char* what) {
+                           std::uint32_t count, const char* what, double* st0) {
     // Offsets from a 16-byte boundary at entry; 12 would be the aligned case, so never 12.
     static constexpr std::uint32_t entryOffsets[] = {0, 4, 8};
     static unsigned rotation = 0;
     const std::uint32_t offset = entryOffsets[rotation++ % 3];
 
     CallTrace trace{};
+    trace.returnsDouble = st0 != nullptr;
     const std::uint64_t raw = tessalyCallStdcall(function, arguments, count, offset, &trace);
 
     EXPECT_EQ((trace.espBeforeCall - 4) % 16, offset) << "thunk fault calling " << what;
@@ -67,6 +71,7 @@ std::uint64_t callAndCheck(const void* function, const std::uint32_t* arguments,
     EXPECT_EQ(trace.ebx, 0x5EB1C0DEu) << what << " did not preserve EBX";
     EXPECT_EQ(trace.esi, 0x51C0FFEEu) << what << " did not preserve ESI";
     EXPECT_EQ(trace.edi, 0xD1DEFACEu) << what << " did not preserve EDI";
+    if (st0 != nullptr) *st0 = trace.st0;
     return raw;
 }
 

@@ -23,6 +23,12 @@ Result callExport(const char* name, Args... args) {
     return checkedCall<Result>(function, name, args...);
 }
 
+template <typename... Args>
+double callExportDouble(const char* name, Args... args) {
+    const void* function = exportAddress(dll(), name);
+    return function ? checkedCallDouble(function, name, args...) : 0.0;
+}
+
 // Directory of a full file name, with its trailing backslash.
 std::string directoryOf(const std::string& fileName);
 

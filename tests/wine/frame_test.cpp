@@ -222,6 +222,14 @@ const std::set<std::string> expectedExports = {
     "GetDLLPath", "GetDLLPathS", "GetDLLVersion",
     "_Java_Tessaly_GetDLLPath@12", "_Java_Tessaly_GetDLLVersion@8",
     "DoBASE64", "MD5_Ex", "SHA_256", "DoDES", "Do3DES", "DoAES", "DoBlowfish",
+    "Exclusive_OR", "Shift_Data", "Substitution",
+    "abs_zk", "chr_zk", "int_zk", "not_zk", "add_zk", "sub_zk", "mul_zk", "div_zk", "mod_zk",
+    "and_zk", "or_zk", "xor_zk", "leftshift_zk", "rightshift_zk", "urightshift_zk",
+    "atoi_zk", "atof_zk",
+    "strlen_zk", "strlenword_zk", "instr_zk", "inrstr_zk", "setstrchar_zk", "setstrchars_zk",
+    "strcmp_zk", "_memcmp_zk@12", "toupper_zk", "touppers_zk", "tolower_zk", "tolowers_zk",
+    "isnumeric_zk", "isdigital_zk",
+    "MatchPattern_zk",
 };
 
 std::set<std::string> exportTable(HMODULE module) {
