@@ -33,6 +33,7 @@ int main() {
     find(library, "Shift_Data", exports.shiftData);
     find(library, "Substitution", exports.substitution);
     find(library, "MatchPattern_zk", exports.matchPattern);
+    find(library, "DoRSA", exports.doRsa);
 
     tessaly::bench::Buffers buffers(exports);
     for (const auto& workload : tessaly::bench::workloads(exports, buffers))

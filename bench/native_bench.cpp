@@ -1,5 +1,6 @@
 // Times every workload on the native build of the core and on its best-known counterpart,
 // reads the DLL's figures (from dll_bench under Wine), and prints the comparison table.
+#include <gmp.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/provider.h>
@@ -7,12 +8,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <vector>
 
+#include "crypto/bignum.h"
 #include "workloads.h"
 
 namespace {
@@ -46,6 +49,51 @@ struct OpenSslCipher {
     }
 };
 
+// The same work as DoRSA direction 0 with GMP: each group's text read, raised, written.
+void gmpRsa(tessaly::bench::Buffers& b) {
+    static const struct Key {
+        mpz_t exponent, modulus;
+        Key() {
+            mpz_init_set_str(exponent, tessaly::bench::rsaExponent, 10);
+            mpz_init_set_str(modulus, tessaly::bench::rsaModulus, 10);
+        }
+    } key;
+    mpz_t number, result;
+    mpz_init(number);
+    mpz_init(result);
+    char* out = reinterpret_cast<char*>(b.output.data());
+    for (std::size_t g = 0; g < tessaly::bench::rsaGroups; ++g) {
+        char text[16];
+        const std::uint8_t* group = b.rsaData.data() + 4 * g;
+        std::snprintf(text, sizeof text, "%lu",
+                      static_cast<unsigned long>(std::uint32_t{group[0]} << 24 | group[1] << 16 | group[2] << 8 | group[3]));
+        mpz_set_str(number, text, 10);
+        mpz_powm(result, number, key.exponent, key.modulus);
+        mpz_get_str(out, 10, result);
+        out += std::strlen(out);
+        *out++ = ' ';
+    }
+    mpz_clear(number);
+    mpz_clear(result);
+}
+
+// One group through the decimal arithmetic of bignum.h, for scale.
+double decimalMicrosecondsPerGroup() {
+    using namespace tessaly::bignum;
+    const auto decimal = [](const char* digits) {
+        DecimalNumber a{};
+        const std::size_t n = std::strlen(digits);
+        for (std::size_t i = 0; i < n; ++i) a[128 - n + i] = static_cast<std::uint8_t>(digits[i] - '0');
+        return a;
+    };
+    ExponentBits bits{};
+    DecimalNumber result{};
+    const auto start = std::chrono::steady_clock::now();
+    binaryExpansion(decimal(tessaly::bench::rsaExponent), bits);
+    modularPower(decimal("926365495"), decimal(tessaly::bench::rsaModulus), result, bits);
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+}
+
 Reference memcpyReference(tessaly::bench::Buffers& b) {
     return {"memcpy", [&] { std::memcpy(b.output.data(), b.data.data(), tessaly::bench::megabyte); }};
 }
@@ -71,6 +119,7 @@ std::map<std::string, Reference> references(tessaly::bench::Buffers& b) {
         {"DoBlowfish", {"OpenSSL bf-ecb", [&] { bfEcb.update(b.data.data(), megabyte); }}},
         {"DoBlowfish one block",
          {"OpenSSL key set-up + block", [&] { bfEcb.rekeyAndUpdate(b.key.data(), b.data.data(), 8); }}},
+        {"DoRSA, 64 groups", {"GMP set_str, powm, get_str", [&] { gmpRsa(b); }}},
         // The scramblers are held against copying the same buffer.
         {"Exclusive_OR chain", memcpyReference(b)},
         {"Exclusive_OR unchain", memcpyReference(b)},
@@ -193,6 +242,7 @@ int main(int argc, char** argv) {
     exports.shiftData = &Shift_Data;
     exports.substitution = &Substitution;
     exports.matchPattern = &MatchPattern_zk;
+    exports.doRsa = &DoRSA;
     tessaly::bench::Buffers buffers(exports);
     const auto counterparts = references(buffers);
     const auto workloads = tessaly::bench::workloads(exports, buffers);
@@ -219,6 +269,8 @@ int main(int argc, char** argv) {
         rows.push_back({&w, figureOf(dll, w.name), tessaly::bench::medianMegabytesPerSecond(w.run, w.bytes),
                         counterpartName(w), measureCounterpart(w)});
     printTable("DLL under Wine", rows);
+    std::printf("\nDoRSA per group is the 64-group figure / 64. For scale, the decimal arithmetic takes "
+                "%.0f us for one group.\n", decimalMicrosecondsPerGroup());
 
     if (argc > 2) {
         // AES without AES-NI on both sides: the DLL built without processor extensions, and

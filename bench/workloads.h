@@ -31,7 +31,13 @@ struct Exports {
     decltype(&Shift_Data) shiftData = nullptr;
     decltype(&Substitution) substitution = nullptr;
     decltype(&MatchPattern_zk) matchPattern = nullptr;
+    decltype(&DoRSA) doRsa = nullptr;
 };
+
+// RSA: a 64-digit modulus and a 64-digit exponent, on 64 groups of 4 bytes.
+constexpr const char* rsaModulus = "8462718295039181736460093521947381720846573919204857362910485763";
+constexpr const char* rsaExponent = "5830197463520194857302918475638291047563829104756382910475638293";
+constexpr std::size_t rsaGroups = 64;
 
 struct Workload {
     std::string name;
@@ -52,6 +58,7 @@ struct Buffers {
     std::vector<std::uint8_t> key = std::vector<std::uint8_t>(16, 0x4b);
     // 100 KB of "a" ending in "b", against 16 stars each followed by "a": it fails only at
     // the last character, the worst case for a backtracking matcher.
+    std::vector<std::uint8_t> rsaData = std::vector<std::uint8_t>(4 * rsaGroups, 0x37);
     std::string starText = std::string(99999, 'a') + "b";
     std::string starPattern = [] {
         std::string p;
@@ -94,6 +101,12 @@ inline std::vector<Workload> workloads(const Exports& e, Buffers& b) {
         {"Shift_Data to end", megabyte, [&] { e.shiftData(b.data.data(), megabyte, 13, 1); }},
         {"Substitution T", megabyte, [&] { e.substitution(b.data.data(), megabyte, 0); }},
         {"Substitution U", megabyte, [&] { e.substitution(b.data.data(), megabyte, 1); }},
+        {"DoRSA, 64 groups", 4 * rsaGroups,
+         [&] {
+             std::int32_t length = 0;
+             e.doRsa(b.rsaData.data(), 4 * rsaGroups, b.output.data(), &length, rsaExponent, rsaModulus, 0);
+         },
+         true},
         {"MatchPattern_zk", b.starText.size(),
          [&] { e.matchPattern(b.starText.c_str(), b.starPattern.c_str()); }, true},
     };

@@ -131,6 +131,20 @@ void showHelpers() {
                 static_cast<int>(match("q", "[a-z]")));
 }
 
+void showRsa() {
+    auto doRsa = exportNamed<std::int32_t(WINAPI*)(const void*, std::int32_t, void*, std::int32_t*,
+                                                  const char*, const char*, std::int32_t)>("DoRSA");
+    const unsigned char letterA[4] = {0, 0, 0, 0x41};
+    char line[64] = {};
+    std::int32_t lineLength = 0;
+    const std::int32_t enciphered = doRsa(letterA, 4, line, &lineLength, "17", "3233", 0);
+    unsigned char back[8] = {};
+    std::int32_t backLength = 0;
+    const std::int32_t deciphered = doRsa(line, lineLength, back, &backLength, "2753", "3233", 1);
+    std::printf("RSA       00 00 00 41 with 17/3233 -> \"%s\" (code %d); with 2753/3233 -> %02x %02x %02x %02x (code %d)\n",
+                line, static_cast<int>(enciphered), back[0], back[1], back[2], back[3], static_cast<int>(deciphered));
+}
+
 }  // namespace
 
 int main() {
@@ -144,6 +158,7 @@ int main() {
     showDigests();
     showAes();
     showOtherCiphers();
+    showRsa();
     showHelpers();
     FreeLibrary(library);
     return 0;

@@ -119,6 +119,25 @@ void TESSALY_API MD5_Ex(const uint8_t *data, uint32_t dataLength, const uint8_t 
  * which may be the same memory as data. */
 void TESSALY_API SHA_256(const uint8_t *data, uint32_t length, uint8_t *digest);
 
+/* ---- RSA on decimal texts ------------------------------------------------------------- */
+
+/* x^exponent mod modulus on each number, the key given as decimal texts (leading zeros do not
+ * count; an empty or null text is zero). direction 0: data is bytes, taken as 4-byte groups
+ * (most significant byte first, the last one completed with zero bytes), and output receives
+ * one line of decimal results separated by single spaces. Other directions: data is such a
+ * line (dataLength bytes, tokens between single spaces, empty tokens skipped) and output
+ * receives 4 bytes per token, the result's low 32 bits, most significant first. Either way a
+ * zero byte follows and *outputLength receives the count before it.
+ * Returns 0 (also, doing nothing, for dataLength below 1); 2 when a text holds a byte other
+ * than "0" to "9" or more than 128 significant digits; 3 when a number is not below the
+ * modulus (always for modulus 0); 1 when the exponent is 0 - checked in that order. On an
+ * error *outputLength is left alone; bytes of earlier tokens may have been written.
+ * Room: direction 0, per group as many characters as the modulus has digits plus a space, and
+ * the zero byte; otherwise 4 bytes per token and the zero byte. */
+int32_t TESSALY_API DoRSA(const uint8_t *data, int32_t dataLength, uint8_t *output,
+                          int32_t *outputLength, const char *exponent, const char *modulus,
+                          int32_t direction);
+
 /* ---- Byte scramblers (in place; each direction undoes the other; a length of 0 or below
  * changes nothing; only the low 8 bits of seed and count are read) --------------------- */
 

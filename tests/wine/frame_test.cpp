@@ -222,7 +222,7 @@ const std::set<std::string> expectedExports = {
     "GetDLLPath", "GetDLLPathS", "GetDLLVersion",
     "_Java_Tessaly_GetDLLPath@12", "_Java_Tessaly_GetDLLVersion@8",
     "DoBASE64", "MD5_Ex", "SHA_256", "DoDES", "Do3DES", "DoAES", "DoBlowfish",
-    "Exclusive_OR", "Shift_Data", "Substitution",
+    "DoRSA", "Exclusive_OR", "Shift_Data", "Substitution",
     "abs_zk", "chr_zk", "int_zk", "not_zk", "add_zk", "sub_zk", "mul_zk", "div_zk", "mod_zk",
     "and_zk", "or_zk", "xor_zk", "leftshift_zk", "rightshift_zk", "urightshift_zk",
     "atoi_zk", "atof_zk",

@@ -1,0 +1,527 @@
+// The binary engine behind DoRSA: decimal text in and out, Montgomery multiplication for odd
+// moduli, long division (Knuth's algorithm D) for even ones, sliding-window exponentiation.
+#include "rsa.h"
+
+#include <algorithm>
+#include <bit>
+#include <utility>
+
+#include "cpu_features.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+#define TESSALY_RSA_AVX2 1
+#include <immintrin.h>
+#endif
+
+namespace tessaly::rsa {
+namespace {
+
+using Limb = std::uint32_t;
+using Wide = std::uint64_t;
+
+constexpr Limb billion = 1000000000;  // 10^9 < 2^32: nine decimal digits per step
+
+void trim(Natural& a) {
+    while (a.size > 0 && a.limbs[a.size - 1] == 0) --a.size;
+}
+
+// a = a * factor + addend
+void multiplyAdd(Natural& a, Limb factor, Limb addend) {
+    Wide carry = addend;
+    for (int i = 0; i < a.size; ++i) {
+        const Wide t = Wide{a.limbs[i]} * factor + carry;
+        a.limbs[i] = static_cast<Limb>(t);
+        carry = t >> 32;
+    }
+    if (carry != 0) a.limbs[a.size++] = static_cast<Limb>(carry);
+}
+
+// a = a / divisor; returns the remainder.
+Limb divideSmall(Natural& a, Limb divisor) {
+    Wide remainder = 0;
+    for (int i = a.size - 1; i >= 0; --i) {
+        const Wide t = remainder << 32 | a.limbs[i];
+        a.limbs[i] = static_cast<Limb>(t / divisor);
+        remainder = t % divisor;
+    }
+    trim(a);
+    return static_cast<Limb>(remainder);
+}
+
+// The remainder of u (uSize limbs) divided by v (vSize >= 2 limbs, top limb nonzero), into
+// r (vSize limbs). Knuth's algorithm D on normalised copies.
+void remainderLong(const Limb* u, int uSize, const Limb* v, int vSize, Limb* r) {
+    const int shift = std::countl_zero(v[vSize - 1]);
+    Limb vn[maxLimbs], un[2 * maxLimbs + 1];
+    for (int i = vSize - 1; i > 0; --i)
+        vn[i] = static_cast<Limb>(v[i] << shift | Wide{v[i - 1]} >> (32 - shift));
+    vn[0] = v[0] << shift;
+    un[uSize] = static_cast<Limb>(Wide{u[uSize - 1]} >> (32 - shift));
+    for (int i = uSize - 1; i > 0; --i)
+        un[i] = static_cast<Limb>(u[i] << shift | Wide{u[i - 1]} >> (32 - shift));
+    un[0] = u[0] << shift;
+
+    for (int j = uSize - vSize; j >= 0; --j) {
+        const Wide numerator = Wide{un[j + vSize]} << 32 | un[j + vSize - 1];
+        Wide estimate = numerator / vn[vSize - 1];
+        Wide rest = numerator - estimate * vn[vSize - 1];
+        while (estimate >> 32 != 0 ||
+               estimate * vn[vSize - 2] > (rest << 32 | un[j + vSize - 2])) {
+            --estimate;
+            rest += vn[vSize - 1];
+            if (rest >> 32 != 0) break;
+        }
+        // un[j..j+vSize] -= estimate * vn
+        std::int64_t borrow = 0, t = 0;
+        for (int i = 0; i < vSize; ++i) {
+            const Wide product = estimate * vn[i];
+            t = static_cast<std::int64_t>(un[i + j]) - borrow - static_cast<std::int64_t>(product & 0xFFFFFFFF);
+            un[i + j] = static_cast<Limb>(t);
+            borrow = static_cast<std::int64_t>(product >> 32) - (t >> 32);
+        }
+        t = static_cast<std::int64_t>(un[j + vSize]) - borrow;
+        un[j + vSize] = static_cast<Limb>(t);
+        if (t < 0) {  // the estimate was one too large: add the divisor back
+            Wide carry = 0;
+            for (int i = 0; i < vSize; ++i) {
+                const Wide s = Wide{un[i + j]} + vn[i] + carry;
+                un[i + j] = static_cast<Limb>(s);
+                carry = s >> 32;
+            }
+            un[j + vSize] += static_cast<Limb>(carry);
+        }
+    }
+    for (int i = 0; i < vSize - 1; ++i)
+        r[i] = static_cast<Limb>(un[i] >> shift | Wide{un[i + 1]} << (32 - shift));
+    r[vSize - 1] = un[vSize - 1] >> shift;
+}
+
+// 2^k mod m by doubling 1 k times, reducing as it goes; one spare limb holds the bit a
+// doubling carries out.
+Natural powerOfTwoModulo(int k, const Natural& m) {
+    const int n = m.size;
+    Limb r[maxLimbs + 1] = {1};
+    const auto notBelowModulus = [&] {
+        if (r[n] != 0) return true;
+        for (int i = n - 1; i >= 0; --i)
+            if (r[i] != m.limbs[i]) return r[i] > m.limbs[i];
+        return true;
+    };
+    if (notBelowModulus()) r[0] = 0;  // m = 1
+    for (int doubling = 0; doubling < k; ++doubling) {
+        for (int i = n; i > 0; --i) r[i] = r[i] << 1 | r[i - 1] >> 31;
+        r[0] <<= 1;
+        if (notBelowModulus()) {
+            Wide borrow = 0;
+            for (int i = 0; i <= n; ++i) {
+                const Wide d = Wide{r[i]} - (i < n ? m.limbs[i] : 0) - borrow;
+                r[i] = static_cast<Limb>(d);
+                borrow = (d >> 32) & 1;
+            }
+        }
+    }
+    Natural result;
+    for (int i = 0; i < n; ++i) result.limbs[i] = r[i];
+    result.size = n;
+    trim(result);
+    return result;
+}
+
+// ---- Montgomery arithmetic for an odd modulus of N limbs -----------------------------------
+
+// r = a * b / R mod m, R = 2^(32N), for a, b < m (coarsely integrated operand scanning).
+template <int N>
+inline void montgomeryMultiply(Limb* r, const Limb* a, const Limb* b, const Limb* m, Limb inverse) {
+    Limb t[N + 2] = {};
+    for (int i = 0; i < N; ++i) {
+        Wide carry = 0;
+        const Wide bi = b[i];
+        for (int j = 0; j < N; ++j) {
+            const Wide s = a[j] * bi + t[j] + carry;
+            t[j] = static_cast<Limb>(s);
+            carry = s >> 32;
+        }
+        Wide s = Wide{t[N]} + carry;
+        t[N] = static_cast<Limb>(s);
+        t[N + 1] = static_cast<Limb>(s >> 32);
+        const Wide u = static_cast<Limb>(t[0] * inverse);
+        carry = (u * m[0] + t[0]) >> 32;
+        for (int j = 1; j < N; ++j) {
+            s = u * m[j] + t[j] + carry;
+            t[j - 1] = static_cast<Limb>(s);
+            carry = s >> 32;
+        }
+        s = Wide{t[N]} + carry;
+        t[N - 1] = static_cast<Limb>(s);
+        t[N] = t[N + 1] + static_cast<Limb>(s >> 32);
+    }
+    // t < 2m: subtract m once when t >= m.
+    bool atLeast = t[N] != 0;
+    if (!atLeast) {
+        atLeast = true;
+        for (int i = N - 1; i >= 0; --i)
+            if (t[i] != m[i]) {
+                atLeast = t[i] > m[i];
+                break;
+            }
+    }
+    if (atLeast) {
+        Wide borrow = 0;
+        for (int i = 0; i < N; ++i) {
+            const Wide d = Wide{t[i]} - m[i] - borrow;
+            r[i] = static_cast<Limb>(d);
+            borrow = (d >> 32) & 1;
+        }
+    } else {
+        for (int i = 0; i < N; ++i) r[i] = t[i];
+    }
+}
+
+// The exponent's bits from the top, as a sliding window of up to four bits: each step squares
+// `squarings` times, then multiplies by the odd power `oddPower` (1, 3, ..., 15) unless it is 0.
+template <typename Square, typename MultiplyBy>
+void slidingWindow(const Natural& exponent, Square square, MultiplyBy multiplyBy) {
+    const auto bit = [&](int i) { return exponent.limbs[i / 32] >> (i % 32) & 1; };
+    int i = 32 * exponent.size - 1 - std::countl_zero(exponent.limbs[exponent.size - 1]);
+    bool started = false;
+    while (i >= 0) {
+        if (!bit(i)) {
+            square();
+            --i;
+            continue;
+        }
+        int low = std::max(i - 3, 0);
+        while (!bit(low)) ++low;  // the window ends on a one bit
+        unsigned window = 0;
+        for (int k = i; k >= low; --k) window = window << 1 | bit(k);
+        for (int k = i; k >= low && started; --k) square();
+        multiplyBy(window, started);
+        started = true;
+        i = low - 1;
+    }
+}
+
+template <int N>
+Natural powerMontgomery(const Natural& base, const Natural& exponent, const Natural& modulus,
+                        const Natural& rSquared, Limb inverse) {
+    const Limb* m = modulus.limbs.data();
+    Limb b[N] = {};
+    for (int i = 0; i < base.size; ++i) b[i] = base.limbs[i];
+    Limb odd[8][N];  // b^1, b^3, ..., b^15 in Montgomery form
+    montgomeryMultiply<N>(odd[0], b, rSquared.limbs.data(), m, inverse);
+    Limb squared[N];
+    montgomeryMultiply<N>(squared, odd[0], odd[0], m, inverse);
+    for (int k = 1; k < 8; ++k) montgomeryMultiply<N>(odd[k], odd[k - 1], squared, m, inverse);
+
+    Limb accumulator[N] = {};
+    slidingWindow(
+        exponent, [&] { montgomeryMultiply<N>(accumulator, accumulator, accumulator, m, inverse); },
+        [&](unsigned window, bool started) {
+            if (started)
+                montgomeryMultiply<N>(accumulator, accumulator, odd[window / 2], m, inverse);
+            else
+                std::copy(odd[window / 2], odd[window / 2] + N, accumulator);
+        });
+    const Limb one[N] = {1};
+    Natural result;
+    montgomeryMultiply<N>(result.limbs.data(), accumulator, one, m, inverse);
+    result.size = N;
+    trim(result);
+    return result;
+}
+
+using PowerFunction = Natural (*)(const Natural&, const Natural&, const Natural&, const Natural&, Limb);
+template <std::size_t... N>
+constexpr std::array<PowerFunction, sizeof...(N)> powerFunctions(std::index_sequence<N...>) {
+    return {&powerMontgomery<static_cast<int>(N) + 1>...};
+}
+constexpr auto montgomeryPowers = powerFunctions(std::make_index_sequence<maxLimbs>{});
+
+// ---- plain modular arithmetic, for even moduli ------------------------------------------
+
+Natural multiplyMod(const Natural& a, const Natural& b, const Natural& m) {
+    Limb product[2 * maxLimbs] = {};
+    for (int i = 0; i < a.size; ++i) {
+        Wide carry = 0;
+        for (int j = 0; j < b.size; ++j) {
+            const Wide s = Wide{a.limbs[i]} * b.limbs[j] + product[i + j] + carry;
+            product[i + j] = static_cast<Limb>(s);
+            carry = s >> 32;
+        }
+        product[i + b.size] = static_cast<Limb>(carry);
+    }
+    int size = a.size + b.size;
+    while (size > 0 && product[size - 1] == 0) --size;
+    Natural r;
+    if (size < m.size) {
+        std::copy(product, product + size, r.limbs.begin());
+        r.size = size;
+    } else if (m.size == 1) {
+        Wide remainder = 0;
+        for (int i = size - 1; i >= 0; --i) remainder = (remainder << 32 | product[i]) % m.limbs[0];
+        r.limbs[0] = static_cast<Limb>(remainder);
+        r.size = 1;
+    } else {
+        remainderLong(product, size, m.limbs.data(), m.size, r.limbs.data());
+        r.size = m.size;
+    }
+    trim(r);
+    return r;
+}
+
+Natural powerPlain(const Natural& base, const Natural& exponent, const Natural& modulus) {
+    Natural odd[8];
+    odd[0] = base;
+    const Natural squared = multiplyMod(base, base, modulus);
+    for (int k = 1; k < 8; ++k) odd[k] = multiplyMod(odd[k - 1], squared, modulus);
+    Natural accumulator;
+    slidingWindow(
+        exponent, [&] { accumulator = multiplyMod(accumulator, accumulator, modulus); },
+        [&](unsigned window, bool started) {
+            accumulator = started ? multiplyMod(accumulator, odd[window / 2], modulus) : odd[window / 2];
+        });
+    return accumulator;
+}
+
+// ---- four at a time: AVX2, 28-bit limbs in 64-bit lanes ------------------------------------
+
+constexpr int radixBits = 28;
+constexpr Limb radixMask = (Limb{1} << radixBits) - 1;
+constexpr int maxBatchLimbs = 16;  // 16 * 28 = 448 >= 426 + 2
+
+// Limb j of x in radix 2^28.
+Limb radixLimb(const Natural& x, int j) {
+    const int bit = radixBits * j, word = bit / 32, offset = bit % 32;
+    if (word >= maxLimbs) return 0;
+    Limb v = x.limbs[word] >> offset;
+    if (offset > 32 - radixBits && word + 1 < maxLimbs) v |= x.limbs[word + 1] << (32 - offset);
+    return v & radixMask;
+}
+
+#ifdef TESSALY_RSA_AVX2
+
+#define TESSALY_AVX2 __attribute__((target("avx2")))
+constexpr int lanes = 4;
+
+struct BatchVectors {
+    int limbs;
+    __m256i modulus[maxBatchLimbs];
+    __m256i inverse, mask;
+};
+
+// r = a * b / R mod m, below 2m, for a and b below 2m; all limbs normalised to 28 bits. The
+// column sums stay below 2L * 2^56 <= 2^61, so carries wait until the end. r may be a or b.
+TESSALY_AVX2 void montgomeryMultiplyBatch(__m256i* r, const __m256i* a, const __m256i* b,
+                                          const BatchVectors& k) {
+    const int n = k.limbs;
+    __m256i t[2 * maxBatchLimbs];
+    for (int i = 0; i < 2 * n; ++i) t[i] = _mm256_setzero_si256();
+    for (int i = 0; i < n; ++i) {
+        const __m256i bi = b[i];
+        for (int j = 0; j < n; ++j) t[i + j] = _mm256_add_epi64(t[i + j], _mm256_mul_epu32(a[j], bi));
+        const __m256i u = _mm256_and_si256(_mm256_mul_epu32(t[i], k.inverse), k.mask);
+        for (int j = 0; j < n; ++j) t[i + j] = _mm256_add_epi64(t[i + j], _mm256_mul_epu32(k.modulus[j], u));
+        t[i + 1] = _mm256_add_epi64(t[i + 1], _mm256_srli_epi64(t[i], radixBits));  // t[i] is 0 mod 2^28
+    }
+    __m256i carry = _mm256_setzero_si256();
+    for (int j = 0; j < n; ++j) {
+        const __m256i v = _mm256_add_epi64(t[n + j], carry);
+        r[j] = _mm256_and_si256(v, k.mask);
+        carry = _mm256_srli_epi64(v, radixBits);
+    }
+}
+
+TESSALY_AVX2 __m256i broadcast(Limb value) { return _mm256_set1_epi64x(static_cast<long long>(value)); }
+
+// results[0..3] = bases[0..3]^exponent mod modulus.
+TESSALY_AVX2 void powerBatch(const BatchKey& key, const Natural& exponent, const Natural& modulus,
+                             const Natural* bases, Natural* results) {
+    BatchVectors k;
+    k.limbs = key.limbs;
+    for (int j = 0; j < key.limbs; ++j) k.modulus[j] = broadcast(key.modulus[j]);
+    k.inverse = broadcast(key.inverse);
+    k.mask = broadcast(radixMask);
+    const int n = key.limbs;
+
+    __m256i base[maxBatchLimbs], rSquared[maxBatchLimbs], squared[maxBatchLimbs];
+    for (int j = 0; j < n; ++j) {
+        base[j] = _mm256_set_epi64x(radixLimb(bases[3], j), radixLimb(bases[2], j), radixLimb(bases[1], j),
+                                    radixLimb(bases[0], j));
+        rSquared[j] = broadcast(key.rSquared[j]);
+    }
+    __m256i odd[8][maxBatchLimbs];  // b^1, b^3, ..., b^15 in Montgomery form
+    montgomeryMultiplyBatch(odd[0], base, rSquared, k);
+    montgomeryMultiplyBatch(squared, odd[0], odd[0], k);
+    for (int i = 1; i < 8; ++i) montgomeryMultiplyBatch(odd[i], odd[i - 1], squared, k);
+
+    __m256i accumulator[maxBatchLimbs];
+    slidingWindow(
+        exponent, [&] { montgomeryMultiplyBatch(accumulator, accumulator, accumulator, k); },
+        [&](unsigned window, bool started) {
+            if (started)
+                montgomeryMultiplyBatch(accumulator, accumulator, odd[window / 2], k);
+            else
+                std::copy(odd[window / 2], odd[window / 2] + n, accumulator);
+        });
+    __m256i one[maxBatchLimbs];
+    for (int j = 0; j < n; ++j) one[j] = _mm256_setzero_si256();
+    one[0] = broadcast(1);
+    montgomeryMultiplyBatch(accumulator, accumulator, one, k);
+
+    alignas(32) std::uint64_t limbs[maxBatchLimbs][lanes];
+    for (int j = 0; j < n; ++j) _mm256_store_si256(reinterpret_cast<__m256i*>(limbs[j]), accumulator[j]);
+    _mm256_zeroupper();  // later SSE code must not pay for dirty upper halves
+
+    for (int lane = 0; lane < lanes; ++lane) {
+        Natural& x = results[lane];
+        x = Natural{};
+        for (int j = 0; j < n; ++j) {
+            const int bit = radixBits * j, word = bit / 32, offset = bit % 32;
+            const Wide v = limbs[j][lane] << offset;
+            x.limbs[word] |= static_cast<Limb>(v);
+            if (word + 1 < maxLimbs) x.limbs[word + 1] |= static_cast<Limb>(v >> 32);
+        }
+        x.size = maxLimbs;
+        trim(x);
+        while (compare(x, modulus) >= 0) {  // the result is below 2m
+            Wide borrow = 0;
+            for (int i = 0; i < maxLimbs; ++i) {
+                const Wide d = Wide{x.limbs[i]} - modulus.limbs[i] - borrow;
+                x.limbs[i] = static_cast<Limb>(d);
+                borrow = (d >> 32) & 1;
+            }
+            x.size = maxLimbs;
+            trim(x);
+        }
+    }
+}
+
+#endif  // TESSALY_RSA_AVX2
+
+}  // namespace
+
+bool parse(std::string_view text, Natural& value) {
+    value = Natural{};
+    std::size_t first = 0;
+    while (first < text.size() && text[first] == '0') ++first;
+    const std::string_view digits = text.substr(first);
+    if (digits.size() > static_cast<std::size_t>(maxDigits)) return false;
+    for (char c : digits)
+        if (c < '0' || c > '9') return false;
+    // Nine digits at a time; the first chunk takes the odd ones out.
+    std::size_t at = 0, chunk = digits.size() % 9 == 0 ? 9 : digits.size() % 9;
+    for (; at < digits.size(); at += chunk, chunk = 9) {
+        Limb part = 0, scale = 1;
+        for (std::size_t k = 0; k < chunk; ++k) {
+            part = part * 10 + static_cast<Limb>(digits[at + k] - '0');
+            scale *= 10;
+        }
+        multiplyAdd(value, scale, part);
+    }
+    trim(value);
+    return true;
+}
+
+std::size_t format(const Natural& value, char* out) {
+    if (value.size == 0) {
+        out[0] = '0';
+        return 1;
+    }
+    Natural rest = value;
+    Limb chunks[16];
+    int count = 0;
+    while (rest.size > 0) chunks[count++] = divideSmall(rest, billion);
+    char* p = out;
+    for (int i = count - 1; i >= 0; --i) {
+        char digits[9];
+        Limb chunk = chunks[i];
+        for (int k = 8; k >= 0; --k, chunk /= 10) digits[k] = static_cast<char>('0' + chunk % 10);
+        int start = 0;
+        if (i == count - 1)
+            while (start < 8 && digits[start] == '0') ++start;  // no leading zeros
+        for (int k = start; k < 9; ++k) *p++ = digits[k];
+    }
+    return static_cast<std::size_t>(p - out);
+}
+
+int compare(const Natural& a, const Natural& b) {
+    if (a.size != b.size) return a.size < b.size ? -1 : 1;
+    for (int i = a.size - 1; i >= 0; --i)
+        if (a.limbs[i] != b.limbs[i]) return a.limbs[i] < b.limbs[i] ? -1 : 1;
+    return 0;
+}
+
+ModularPower::ModularPower(const Natural& exponent, const Natural& modulus)
+    : exponent_(exponent), modulus_(modulus), montgomery_(modulus.limbs[0] & 1) {
+    if (!montgomery_) return;
+    // -m^-1 mod 2^32 by Newton's iteration: each step doubles the correct low bits.
+    const Limb m0 = modulus.limbs[0];
+    Limb x = m0;  // right to 3 bits, since m0 * m0 = 1 mod 8 for odd m0
+    for (int i = 0; i < 4; ++i) x *= 2 - m0 * x;
+    inverse_ = 0 - x;
+    rSquared_ = powerOfTwoModulo(64 * modulus.size, modulus);
+#ifdef TESSALY_RSA_AVX2
+    const auto cpu = cpu::features();
+    if (cpu.avx2) batch_.emplace(modulus);
+#endif
+}
+
+BatchKey::BatchKey(const Natural& m) : modulus{}, rSquared{} {
+    const int bits = 32 * m.size - std::countl_zero(m.limbs[m.size - 1]);
+    limbs = (bits + 2 + radixBits - 1) / radixBits;
+    for (int j = 0; j < limbs; ++j) modulus[j] = radixLimb(m, j);
+    Limb x = m.limbs[0];  // the inverse mod 2^32, as for the 32-bit engine; its low 28 bits serve
+    for (int i = 0; i < 4; ++i) x *= 2 - m.limbs[0] * x;
+    inverse = (0 - x) & radixMask;
+    const Natural r2 = powerOfTwoModulo(2 * radixBits * limbs, m);
+    for (int j = 0; j < limbs; ++j) rSquared[j] = radixLimb(r2, j);
+}
+
+void ModularPower::powerMany(const Natural* bases, Natural* results, std::size_t count) const {
+    std::size_t i = 0;
+#ifdef TESSALY_RSA_AVX2
+    if (batch_) {
+        for (; i + lanes <= count; i += lanes) powerBatch(*batch_, exponent_, modulus_, bases + i, results + i);
+        if (count - i > 1) {
+            Natural paddedBases[lanes] = {}, paddedResults[lanes];
+            std::copy(bases + i, bases + count, paddedBases);
+            powerBatch(*batch_, exponent_, modulus_, paddedBases, paddedResults);
+            std::copy(paddedResults, paddedResults + (count - i), results + i);
+            return;
+        }
+    }
+#endif
+    for (; i < count; ++i) results[i] = power(bases[i]);
+}
+
+Natural ModularPower::power(const Natural& base) const {
+    if (montgomery_)
+        return montgomeryPowers[modulus_.size - 1](base, exponent_, modulus_, rSquared_, inverse_);
+    return powerPlain(base, exponent_, modulus_);
+}
+
+NumberOperation::NumberOperation(const char* exponentText, const char* modulusText)
+    : keysWellFormed_(parse(exponentText ? exponentText : "", exponent_) &&
+                      parse(modulusText ? modulusText : "", modulus_)) {
+    if (keysWellFormed_ && exponent_.size > 0 && modulus_.size > 0) power_.emplace(exponent_, modulus_);
+}
+
+Status NumberOperation::check(const Natural& number) const {
+    if (!keysWellFormed_) return Status::malformedText;
+    if (compare(number, modulus_) >= 0) return Status::notBelowModulus;  // always for modulus 0
+    if (exponent_.size == 0) return Status::zeroExponent;
+    return Status::success;
+}
+
+Status NumberOperation::check(std::string_view text, Natural& number) const {
+    if (!keysWellFormed_ || !parse(text, number)) return Status::malformedText;
+    return check(number);
+}
+
+Natural NumberOperation::run(const Natural& number) const { return power_->power(number); }
+
+void NumberOperation::runMany(const Natural* numbers, Natural* results, std::size_t count) const {
+    if (count > 0) power_->powerMany(numbers, results, count);
+}
+
+}  // namespace tessaly::rsa
