@@ -145,6 +145,32 @@ void showRsa() {
                 line, static_cast<int>(enciphered), back[0], back[1], back[2], back[3], static_cast<int>(deciphered));
 }
 
+void showFiles() {
+    auto exeName = exportNamed<void(WINAPI*)(char*, std::int32_t*)>("GetExeFilename_zk");
+    auto exePath = exportNamed<void(WINAPI*)(char*, std::int32_t*)>("GetExePath_zk");
+    auto readFile = exportNamed<std::int32_t(WINAPI*)(const char*, char*, std::int32_t*)>("ReadFileString_zk");
+    auto fileSize = exportNamed<std::uint32_t(WINAPI*)(const char*)>("GetFileSize_zk");
+    char name[300], folder[300];
+    std::int32_t nameSize = 299, folderSize = 299;
+    exeName(name, &nameSize);
+    exePath(folder, &folderSize);
+    std::printf("Files     this host is %s in %s\n", name, folder);
+
+    const char note[] = "line one\r\nline two\r\n";
+    if (std::FILE* file = std::fopen("demo-note.txt", "wb")) {
+        std::fwrite(note, 1, sizeof note - 1, file);
+        std::fclose(file);
+    }
+    char text[64];
+    std::int32_t size = 63;
+    const std::int32_t status = readFile("demo-note.txt", text, &size);
+    for (char* c = text; *c; ++c)
+        if (*c == '\n') *c = '|';
+    std::printf("          demo-note.txt: %u bytes on disk, read in text mode (code %d): %d bytes \"%s\"\n",
+                fileSize("demo-note.txt"), static_cast<int>(status), static_cast<int>(size), text);
+    std::remove("demo-note.txt");
+}
+
 }  // namespace
 
 int main() {
@@ -160,6 +186,7 @@ int main() {
     showOtherCiphers();
     showRsa();
     showHelpers();
+    showFiles();
     FreeLibrary(library);
     return 0;
 }

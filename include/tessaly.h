@@ -209,6 +209,45 @@ int32_t TESSALY_API isdigital_zk(const char *text);  /* 1: not empty, digits and
  * written; "x-y" ranges compare signed bytes), any other byte itself in either ASCII case. */
 int32_t TESSALY_API MatchPattern_zk(const char *text, const char *pattern);
 
+/* ---- Files, directories and paths (Windows only) ---------------------------------------
+ * A "search" finds files and directories alike and may use the wildcards * and ?; only its
+ * first match counts. Size arguments hold on entry the most characters the caller accepts
+ * (the buffer holds one more, for the zero) and on return the count written. */
+
+/* A new copy of the part of path after its last backslash or colon (index 0 not examined;
+ * "/" is no separator), on the C runtime's heap; the library never frees it. */
+char *TESSALY_API NameFromPath_zk(const char *path);
+/* Reads up to *size bytes of the file in text mode (CR LF as LF, Ctrl-Z ends), adds a zero and
+ * sets *size to the count read. 0 done (nothing read when *size < 1); 1 cannot open. */
+int32_t TESSALY_API ReadFileString_zk(const char *fileName, char *buffer, int32_t *size);
+/* The host executable's file name (after the last backslash, then the last colon), or its
+ * folder with a trailing backslash (".\" when unknown). A text longer than *size is cut to
+ * *size characters and *size is left as it was. */
+void TESSALY_API GetExeFilename_zk(char *buffer, int32_t *size);
+void TESSALY_API GetExeFilenameS_zk(char **bufferReference, int32_t *size);
+void TESSALY_API GetExePath_zk(char *buffer, int32_t *size);
+void TESSALY_API GetExePathS_zk(char **bufferReference, int32_t *size);
+/* Creates every missing level of path up to its last "\" or "/". */
+void TESSALY_API CheckDirectory_zk(const char *path);
+/* The length of the first match's full path, 0 when nothing is found. fullPath (260 bytes, or
+ * null) receives the full path; one that does not fit is not written (fullPath then holds the
+ * empty text, and the result, 260 or more, is the room it needs). */
+int32_t TESSALY_API FileExists_zk(const char *name, char *fullPath);
+int32_t TESSALY_API FileExistsS_zk(const char *name, char **fullPathReference);
+/* The first match's size; 4294967295 for 4 GiB or more; 0 when nothing is found. */
+uint32_t TESSALY_API GetFileSize_zk(const char *name);
+/* 1 done, 0 failed. Only the low byte of failIfExists counts. */
+int32_t TESSALY_API CopyFile_zk(const char *source, const char *target, int32_t failIfExists);
+int32_t TESSALY_API MoveFile_zk(const char *source, const char *target);
+/* The first match's creation time, local: 1 found, 0 nothing found (outputs untouched). */
+int32_t TESSALY_API GetFileCreationTime_zk(const char *name, int32_t *year, int32_t *month,
+                                           int32_t *day, int32_t *hour, int32_t *minute,
+                                           int32_t *second);
+/* Empties directory depth first and leaves it in place; links to directories are removed,
+ * never followed. 1 done (also when it does not exist), 0 stopped at a subdirectory that
+ * could not be emptied or removed. Files that cannot be deleted stay. */
+int32_t TESSALY_API RemoveDirectory_zk(const char *directory);
+
 #ifdef __cplusplus
 }
 #endif

@@ -230,6 +230,9 @@ const std::set<std::string> expectedExports = {
     "strcmp_zk", "_memcmp_zk@12", "toupper_zk", "touppers_zk", "tolower_zk", "tolowers_zk",
     "isnumeric_zk", "isdigital_zk",
     "MatchPattern_zk",
+    "NameFromPath_zk", "ReadFileString_zk", "GetExeFilename_zk", "GetExeFilenameS_zk",
+    "GetExePath_zk", "GetExePathS_zk", "CheckDirectory_zk", "FileExists_zk", "FileExistsS_zk",
+    "GetFileSize_zk", "CopyFile_zk", "MoveFile_zk", "GetFileCreationTime_zk", "RemoveDirectory_zk",
 };
 
 std::set<std::string> exportTable(HMODULE module) {
