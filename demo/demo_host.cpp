@@ -171,6 +171,19 @@ void showFiles() {
     std::remove("demo-note.txt");
 }
 
+void showSystem() {
+    auto computerName = exportNamed<std::int32_t(WINAPI*)(char*, std::uint32_t*)>("GetComputerName_zk");
+    auto windowsDirectory = exportNamed<std::int32_t(WINAPI*)(char*, std::uint32_t)>("GetWindowsDirectory_zk");
+    auto freeSpace = exportNamed<std::uint32_t(WINAPI*)(const char*)>("GetDiskFreeSpace_zk");
+    char name[64] = {}, directory[300] = {};
+    std::uint32_t nameSize = sizeof name;
+    computerName(name, &nameSize);
+    windowsDirectory(directory, sizeof directory);
+    const std::uint32_t free = freeSpace("C:\\");
+    std::printf("System    computer %s, Windows in %s, drive C: has %u bytes free%s\n", name, directory, free,
+                free == 0xFFFFFFFFu ? " (4 GiB or more)" : "");
+}
+
 }  // namespace
 
 int main() {
@@ -187,6 +200,7 @@ int main() {
     showRsa();
     showHelpers();
     showFiles();
+    showSystem();
     FreeLibrary(library);
     return 0;
 }

@@ -248,6 +248,51 @@ int32_t TESSALY_API GetFileCreationTime_zk(const char *name, int32_t *year, int3
  * could not be emptied or removed. Files that cannot be deleted stay. */
 int32_t TESSALY_API RemoveDirectory_zk(const char *directory);
 
+/* ---- System information (Windows only) ------------------------------------------------- */
+
+/* GetComputerNameA's result: non-zero on success, *size as that operation sets it. */
+int32_t TESSALY_API GetComputerName_zk(char *buffer, uint32_t *size);
+int32_t TESSALY_API GetComputerNameS_zk(char **bufferReference, uint32_t *size);
+int32_t TESSALY_API SetComputerName_zk(const char *name);
+/* The directory with a trailing backslash and its length. When that and its zero do not fit
+ * in size bytes, buffer receives the empty text (size >= 1) and the result is the room
+ * needed; 0 on failure. */
+int32_t TESSALY_API GetWindowsDirectory_zk(char *buffer, uint32_t size);
+int32_t TESSALY_API GetWindowsDirectoryS_zk(char **bufferReference, uint32_t size);
+int32_t TESSALY_API GetSystemDirectory_zk(char *buffer, uint32_t size);
+int32_t TESSALY_API GetSystemDirectoryS_zk(char **bufferReference, uint32_t size);
+/* A disk's total or free bytes; 4294967295 for 4 GiB or more; 0 on failure. */
+uint32_t TESSALY_API GetDiskSpace_zk(const char *rootPath);
+uint32_t TESSALY_API GetDiskFreeSpace_zk(const char *rootPath);
+/* FindWindowA's handle as an integer, 0 when there is none. */
+uint32_t TESSALY_API FindWindow_zk(const char *className, const char *windowName);
+/* The firmware's BIOS text (at most 50 characters) into a 51-byte buffer. Returns 1 when the
+ * physical memory could be read (the text may be empty), 0 when not (empty text). */
+uint8_t TESSALY_API GetBiosInfo_zk(char *buffer);
+uint8_t TESSALY_API GetBiosInfoS_zk(char **bufferReference);
+
+/* ---- Registry: REG_SZ values below HKEY_LOCAL_MACHINE (Windows only) ------------------- */
+
+/* Reads into a 256-byte buffer (always zero-terminated once the query wrote to it). 0 read;
+ * 1 the key cannot be opened; 2 the value is missing, longer than 255 characters, or not
+ * REG_SZ (other types leave their raw bytes). The key is opened for reading only. */
+int32_t TESSALY_API ReadRegistryKey_zk(const char *subKey, const char *valueName, char *buffer);
+int32_t TESSALY_API ReadRegistryKeyS_zk(const char *subKey, const char *valueName,
+                                        char **bufferReference);
+/* Stores text as REG_SZ: 0 stored; 1 the key cannot be opened (it is not created); 2 the value
+ * could not be stored. */
+int32_t TESSALY_API WriteRegistryKey_zk(const char *subKey, const char *valueName, const char *text);
+
+/* ---- Processes and message boxes: arguments passed through unchanged (Windows only) ---- */
+
+uint32_t TESSALY_API ShellExecute_zk(uint32_t window, const char *operation, const char *file,
+                                     const char *parameters, const char *directory,
+                                     int32_t showCommand);
+uint32_t TESSALY_API WinExec_zk(const char *commandLine, uint32_t showCommand);
+int32_t TESSALY_API MessageBox_zk(uint32_t window, const char *text, const char *caption,
+                                  uint32_t type);
+int32_t TESSALY_API MessageBoxN_zk(const char *text, const char *caption, uint32_t type);
+
 #ifdef __cplusplus
 }
 #endif

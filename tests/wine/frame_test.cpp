@@ -233,6 +233,11 @@ const std::set<std::string> expectedExports = {
     "NameFromPath_zk", "ReadFileString_zk", "GetExeFilename_zk", "GetExeFilenameS_zk",
     "GetExePath_zk", "GetExePathS_zk", "CheckDirectory_zk", "FileExists_zk", "FileExistsS_zk",
     "GetFileSize_zk", "CopyFile_zk", "MoveFile_zk", "GetFileCreationTime_zk", "RemoveDirectory_zk",
+    "GetComputerName_zk", "GetComputerNameS_zk", "SetComputerName_zk", "GetWindowsDirectory_zk",
+    "GetWindowsDirectoryS_zk", "GetSystemDirectory_zk", "GetSystemDirectoryS_zk", "GetDiskSpace_zk",
+    "GetDiskFreeSpace_zk", "FindWindow_zk", "GetBiosInfo_zk", "GetBiosInfoS_zk",
+    "ReadRegistryKey_zk", "ReadRegistryKeyS_zk", "WriteRegistryKey_zk",
+    "ShellExecute_zk", "WinExec_zk", "MessageBox_zk", "MessageBoxN_zk",
 };
 
 std::set<std::string> exportTable(HMODULE module) {
