@@ -130,16 +130,20 @@ struct Gmp {
         mpz_powm(result, base, exponent, modulus);
         return gmpText(result);
     }
+    // A random key, also set here: a modulus of 1 + round % 128 digits, an exponent of 1 to 128.
+    std::pair<std::string, std::string> randomKey(std::mt19937& rng, int round) {
+        std::string m = randomDigits(rng, 1 + round % 128), e = randomDigits(rng, 1 + rng() % 128);
+        mpz_set_str(modulus, m.c_str(), 10);
+        mpz_set_str(exponent, e.c_str(), 10);
+        return {m, e};
+    }
 };
 
 TEST(DoRSA, BytesToLineAgreesWithGmpForKeysOfEverySize) {
     std::mt19937 rng(2);
     Gmp gmp;
     for (int round = 0; round < 400; ++round) {
-        const std::string modulus = randomDigits(rng, 1 + round % 128);
-        const std::string exponent = randomDigits(rng, 1 + rng() % 128);
-        mpz_set_str(gmp.exponent, exponent.c_str(), 10);
-        mpz_set_str(gmp.modulus, modulus.c_str(), 10);
+        const auto [modulus, exponent] = gmp.randomKey(rng, round);
         std::vector<std::uint8_t> data(1 + rng() % 12);
         for (auto& b : data) b = static_cast<std::uint8_t>(modulus.size() < 10 ? rng() % 2 : rng());
         std::string expected;
@@ -170,10 +174,7 @@ TEST(DoRSA, LineToBytesAgreesWithGmpForKeysOfEverySize) {
     std::mt19937 rng(3);
     Gmp gmp;
     for (int round = 0; round < 400; ++round) {
-        const std::string modulus = randomDigits(rng, 1 + round % 128);
-        const std::string exponent = randomDigits(rng, 1 + rng() % 128);
-        mpz_set_str(gmp.exponent, exponent.c_str(), 10);
-        mpz_set_str(gmp.modulus, modulus.c_str(), 10);
+        const auto [modulus, exponent] = gmp.randomKey(rng, round);
         std::string line;
         std::vector<std::uint8_t> expected;
         for (int token = 0; token < 3; ++token) {
