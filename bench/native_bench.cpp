@@ -194,10 +194,11 @@ void printTable(const char* dllColumn, const std::vector<Row>& rows) {
         const std::string payload = w.bytes == tessaly::bench::megabyte ? "1 MiB"
                                     : w.bytes >= 10000 ? std::to_string(w.bytes / 1000) + " KB"
                                                        : std::to_string(w.bytes) + " B";
-        std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %16.2fx |\n", w.name.c_str(),
+        char ratio[32] = "-";
+        if (row.counterpart > 0 && row.dll > 0) std::snprintf(ratio, sizeof ratio, "%.2fx", row.dll / row.counterpart);
+        std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %17s |\n", w.name.c_str(),
                     payload.c_str(), shown(w, row.dll).c_str(), shown(w, row.native).c_str(),
-                    row.counterpartName.c_str(), shown(w, row.counterpart).c_str(),
-                    row.counterpart > 0 ? row.dll / row.counterpart : 0.0);
+                    row.counterpartName.c_str(), shown(w, row.counterpart).c_str(), ratio);
     }
 }
 
