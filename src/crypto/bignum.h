@@ -1,5 +1,6 @@
-// Decimal big numbers: 128 digits, one per byte, most significant first; the library's
-// reference arithmetic for RSA, kept for tests and as the measure of the binary engine.
+// Decimal big numbers: 128 digits, one per byte, most significant first. RSA's original
+// arithmetic, kept (outside the DLL) as the reference its binary engine is tested and
+// measured against.
 #pragma once
 
 #include <array>

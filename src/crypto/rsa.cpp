@@ -127,39 +127,39 @@ Natural powerOfTwoModulo(int k, const Natural& m) {
     return result;
 }
 
-// ---- Montgomery arithmetic for an odd modulus of N limbs -----------------------------------
+// ---- Montgomery arithmetic for an odd modulus of n limbs ----------------------------------
 
-// r = a * b / R mod m, R = 2^(32N), for a, b < m (coarsely integrated operand scanning).
-template <int N>
-inline void montgomeryMultiply(Limb* r, const Limb* a, const Limb* b, const Limb* m, Limb inverse) {
-    Limb t[N + 2] = {};
-    for (int i = 0; i < N; ++i) {
+// r = a * b / R mod m, R = 2^(32n), for a, b < m (coarsely integrated operand scanning).
+// r may be a or b.
+void montgomeryMultiply(Limb* r, const Limb* a, const Limb* b, const Limb* m, Limb inverse, int n) {
+    Limb t[maxLimbs + 2] = {};
+    for (int i = 0; i < n; ++i) {
         Wide carry = 0;
         const Wide bi = b[i];
-        for (int j = 0; j < N; ++j) {
+        for (int j = 0; j < n; ++j) {
             const Wide s = a[j] * bi + t[j] + carry;
             t[j] = static_cast<Limb>(s);
             carry = s >> 32;
         }
-        Wide s = Wide{t[N]} + carry;
-        t[N] = static_cast<Limb>(s);
-        t[N + 1] = static_cast<Limb>(s >> 32);
+        Wide s = Wide{t[n]} + carry;
+        t[n] = static_cast<Limb>(s);
+        t[n + 1] = static_cast<Limb>(s >> 32);
         const Wide u = static_cast<Limb>(t[0] * inverse);
         carry = (u * m[0] + t[0]) >> 32;
-        for (int j = 1; j < N; ++j) {
+        for (int j = 1; j < n; ++j) {
             s = u * m[j] + t[j] + carry;
             t[j - 1] = static_cast<Limb>(s);
             carry = s >> 32;
         }
-        s = Wide{t[N]} + carry;
-        t[N - 1] = static_cast<Limb>(s);
-        t[N] = t[N + 1] + static_cast<Limb>(s >> 32);
+        s = Wide{t[n]} + carry;
+        t[n - 1] = static_cast<Limb>(s);
+        t[n] = t[n + 1] + static_cast<Limb>(s >> 32);
     }
     // t < 2m: subtract m once when t >= m.
-    bool atLeast = t[N] != 0;
+    bool atLeast = t[n] != 0;
     if (!atLeast) {
         atLeast = true;
-        for (int i = N - 1; i >= 0; --i)
+        for (int i = n - 1; i >= 0; --i)
             if (t[i] != m[i]) {
                 atLeast = t[i] > m[i];
                 break;
@@ -167,13 +167,13 @@ inline void montgomeryMultiply(Limb* r, const Limb* a, const Limb* b, const Limb
     }
     if (atLeast) {
         Wide borrow = 0;
-        for (int i = 0; i < N; ++i) {
+        for (int i = 0; i < n; ++i) {
             const Wide d = Wide{t[i]} - m[i] - borrow;
             r[i] = static_cast<Limb>(d);
             borrow = (d >> 32) & 1;
         }
     } else {
-        for (int i = 0; i < N; ++i) r[i] = t[i];
+        for (int i = 0; i < n; ++i) r[i] = t[i];
     }
 }
 
@@ -201,41 +201,32 @@ void slidingWindow(const Natural& exponent, Square square, MultiplyBy multiplyBy
     }
 }
 
-template <int N>
 Natural powerMontgomery(const Natural& base, const Natural& exponent, const Natural& modulus,
                         const Natural& rSquared, Limb inverse) {
+    const int n = modulus.size;
     const Limb* m = modulus.limbs.data();
-    Limb b[N] = {};
-    for (int i = 0; i < base.size; ++i) b[i] = base.limbs[i];
-    Limb odd[8][N];  // b^1, b^3, ..., b^15 in Montgomery form
-    montgomeryMultiply<N>(odd[0], b, rSquared.limbs.data(), m, inverse);
-    Limb squared[N];
-    montgomeryMultiply<N>(squared, odd[0], odd[0], m, inverse);
-    for (int k = 1; k < 8; ++k) montgomeryMultiply<N>(odd[k], odd[k - 1], squared, m, inverse);
+    Limb odd[8][maxLimbs];  // b^1, b^3, ..., b^15 in Montgomery form
+    montgomeryMultiply(odd[0], base.limbs.data(), rSquared.limbs.data(), m, inverse, n);
+    Limb squared[maxLimbs];
+    montgomeryMultiply(squared, odd[0], odd[0], m, inverse, n);
+    for (int k = 1; k < 8; ++k) montgomeryMultiply(odd[k], odd[k - 1], squared, m, inverse, n);
 
-    Limb accumulator[N] = {};
+    Limb accumulator[maxLimbs] = {};
     slidingWindow(
-        exponent, [&] { montgomeryMultiply<N>(accumulator, accumulator, accumulator, m, inverse); },
+        exponent, [&] { montgomeryMultiply(accumulator, accumulator, accumulator, m, inverse, n); },
         [&](unsigned window, bool started) {
             if (started)
-                montgomeryMultiply<N>(accumulator, accumulator, odd[window / 2], m, inverse);
+                montgomeryMultiply(accumulator, accumulator, odd[window / 2], m, inverse, n);
             else
-                std::copy(odd[window / 2], odd[window / 2] + N, accumulator);
+                std::copy(odd[window / 2], odd[window / 2] + n, accumulator);
         });
-    const Limb one[N] = {1};
+    const Limb one[maxLimbs] = {1};
     Natural result;
-    montgomeryMultiply<N>(result.limbs.data(), accumulator, one, m, inverse);
-    result.size = N;
+    montgomeryMultiply(result.limbs.data(), accumulator, one, m, inverse, n);
+    result.size = n;
     trim(result);
     return result;
 }
-
-using PowerFunction = Natural (*)(const Natural&, const Natural&, const Natural&, const Natural&, Limb);
-template <std::size_t... N>
-constexpr std::array<PowerFunction, sizeof...(N)> powerFunctions(std::index_sequence<N...>) {
-    return {&powerMontgomery<static_cast<int>(N) + 1>...};
-}
-constexpr auto montgomeryPowers = powerFunctions(std::make_index_sequence<maxLimbs>{});
 
 // ---- plain modular arithmetic, for even moduli ------------------------------------------
 
@@ -496,7 +487,7 @@ void ModularPower::powerMany(const Natural* bases, Natural* results, std::size_t
 
 Natural ModularPower::power(const Natural& base) const {
     if (montgomery_)
-        return montgomeryPowers[modulus_.size - 1](base, exponent_, modulus_, rSquared_, inverse_);
+        return powerMontgomery(base, exponent_, modulus_, rSquared_, inverse_);
     return powerPlain(base, exponent_, modulus_);
 }
 
