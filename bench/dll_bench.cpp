@@ -22,18 +22,9 @@ int main() {
         return 1;
     }
     tessaly::bench::Exports exports;
-    find(library, "DoBASE64", exports.doBase64);
-    find(library, "MD5_Ex", exports.md5Ex);
-    find(library, "SHA_256", exports.sha256);
-    find(library, "DoDES", exports.doDes);
-    find(library, "Do3DES", exports.do3Des);
-    find(library, "DoAES", exports.doAes);
-    find(library, "DoBlowfish", exports.doBlowfish);
-    find(library, "Exclusive_OR", exports.exclusiveOr);
-    find(library, "Shift_Data", exports.shiftData);
-    find(library, "Substitution", exports.substitution);
-    find(library, "MatchPattern_zk", exports.matchPattern);
-    find(library, "DoRSA", exports.doRsa);
+#define TESSALY_BENCH_FIND(member, name) find(library, #name, exports.member);
+    TESSALY_BENCH_EXPORTS(TESSALY_BENCH_FIND)
+#undef TESSALY_BENCH_FIND
 
     tessaly::bench::Buffers buffers(exports);
     for (const auto& workload : tessaly::bench::workloads(exports, buffers))

@@ -232,18 +232,9 @@ std::map<std::string, double> counterpartsWithoutAesNi(const std::string& prefix
 // rows whose names start with PREFIX, in the same form.
 int main(int argc, char** argv) {
     tessaly::bench::Exports exports;
-    exports.doBase64 = &DoBASE64;
-    exports.md5Ex = &MD5_Ex;
-    exports.sha256 = &SHA_256;
-    exports.doDes = &DoDES;
-    exports.do3Des = &Do3DES;
-    exports.doAes = &DoAES;
-    exports.doBlowfish = &DoBlowfish;
-    exports.exclusiveOr = &Exclusive_OR;
-    exports.shiftData = &Shift_Data;
-    exports.substitution = &Substitution;
-    exports.matchPattern = &MatchPattern_zk;
-    exports.doRsa = &DoRSA;
+#define TESSALY_BENCH_BIND(member, name) exports.member = &name;
+    TESSALY_BENCH_EXPORTS(TESSALY_BENCH_BIND)
+#undef TESSALY_BENCH_BIND
     tessaly::bench::Buffers buffers(exports);
     const auto counterparts = references(buffers);
     const auto workloads = tessaly::bench::workloads(exports, buffers);

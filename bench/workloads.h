@@ -1,6 +1,6 @@
 // The benchmark rows: each export's workload on a 1 MiB buffer, written once and run both
 // through the DLL under Wine and against the native build of the same core.
-// To add a row: add the export's pointer to Exports and one Workload below.
+// To add a row: add the export to TESSALY_BENCH_EXPORTS and one Workload below.
 #pragma once
 
 #include <algorithm>
@@ -18,20 +18,19 @@ namespace tessaly::bench {
 
 constexpr std::size_t megabyte = 1 << 20;
 
+// The exports the benchmarks call, once: (member of Exports, export name). The DLL side finds
+// each by its name, the native side takes its address.
+#define TESSALY_BENCH_EXPORTS(X)                                                           \
+    X(doBase64, DoBASE64) X(md5Ex, MD5_Ex) X(sha256, SHA_256) X(doDes, DoDES)              \
+    X(do3Des, Do3DES) X(doAes, DoAES) X(doBlowfish, DoBlowfish) X(exclusiveOr, Exclusive_OR) \
+    X(shiftData, Shift_Data) X(substitution, Substitution) X(matchPattern, MatchPattern_zk)  \
+    X(doRsa, DoRSA)
+
 // The exports a benchmark calls, however they were found.
 struct Exports {
-    decltype(&DoBASE64) doBase64 = nullptr;
-    decltype(&MD5_Ex) md5Ex = nullptr;
-    decltype(&SHA_256) sha256 = nullptr;
-    decltype(&DoDES) doDes = nullptr;
-    decltype(&Do3DES) do3Des = nullptr;
-    decltype(&DoAES) doAes = nullptr;
-    decltype(&DoBlowfish) doBlowfish = nullptr;
-    decltype(&Exclusive_OR) exclusiveOr = nullptr;
-    decltype(&Shift_Data) shiftData = nullptr;
-    decltype(&Substitution) substitution = nullptr;
-    decltype(&MatchPattern_zk) matchPattern = nullptr;
-    decltype(&DoRSA) doRsa = nullptr;
+#define TESSALY_BENCH_MEMBER(member, name) decltype(&name) member = nullptr;
+    TESSALY_BENCH_EXPORTS(TESSALY_BENCH_MEMBER)
+#undef TESSALY_BENCH_MEMBER
 };
 
 // RSA: a 64-digit modulus and a 64-digit exponent, on 64 groups of 4 bytes.
