@@ -1,6 +1,6 @@
 # Checks a built DLL with objdump: it imports Windows system DLLs only (so it ships alone),
-# and it exports exactly the names of the .def file, spelled as there.
-# Usage: cmake -DOBJDUMP=... -DDLL=... -DDEF=... -P CheckDllLinkage.cmake
+# and it exports exactly the names the export table gives its target, spelled as there.
+# Usage: cmake -DOBJDUMP=... -DDLL=... -DNAMES=export_names.txt -P CheckDllLinkage.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -29,17 +29,16 @@ string(REGEX REPLACE "[ \t]*\\[[ 0-9]+\\] " "" names "${CMAKE_MATCH_1}")
 string(STRIP "${names}" names)
 string(REPLACE "\n" ";" exported "${names}")
 
-file(STRINGS ${DEF} def_lines REGEX "^[ \t]+[^ ;]+ =")
-set(declared "")
-foreach(line IN LISTS def_lines)
-  string(REGEX REPLACE "^[ \t]+([^ ]+) =.*" "\\1" name "${line}")
-  list(APPEND declared "${name}")
-endforeach()
+file(STRINGS ${NAMES} declared)
 
 list(SORT exported)
 list(SORT declared)
 if(NOT exported STREQUAL declared)
-  message(FATAL_ERROR "export table differs from ${DEF}\n exported: ${exported}\n declared: ${declared}")
+  set(missing ${declared})
+  list(REMOVE_ITEM missing ${exported})
+  set(extra ${exported})
+  list(REMOVE_ITEM extra ${declared})
+  message(FATAL_ERROR "export table of ${DLL} differs from ${NAMES}\n missing: ${missing}\n extra: ${extra}")
 endif()
 list(LENGTH exported count)
-message(STATUS "${count} exports, named as in the .def")
+message(STATUS "${count} exports, named as in the export table")

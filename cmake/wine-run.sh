@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in a 32-bit prefix of the build tree's own.
-# Usage: wine-run.sh PREFIX-DIRECTORY PROGRAM [ARGUMENTS...]
+# Runs a Windows program under Wine in a prefix of the build tree's own.
+# Usage: wine-run.sh win32|win64 PREFIX-DIRECTORY PROGRAM [ARGUMENTS...]
+# A win64 prefix runs 64-bit programs and, through WoW64, 32-bit ones; a win32 prefix only
+# 32-bit ones. A prefix keeps the architecture it was made with.
 set -euo pipefail
-export WINEPREFIX=$(realpath -m "$1")
-shift
-export WINEARCH=win32
+export WINEARCH=$1
+export WINEPREFIX=$(realpath -m "$2")
+shift 2
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine garbles non-ASCII file names under the C locale.

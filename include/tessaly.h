@@ -1,14 +1,28 @@
-/* tessaly.h: the exports of TessalyEn_M.dll, for C and C++ hosts.
+/* tessaly.h: the exports of TessalyEn_M.dll (32- and 64-bit Windows) and libtessaly.so
+ * (Linux), for C and C++ hosts.
  *
- * Every export uses the Windows standard calling convention (stdcall: the callee removes its
- * arguments) and takes one 32-bit slot per argument. Link the import library, or load the
- * DLL with LoadLibraryA and find each export by the name given here with GetProcAddress.
+ * On 32-bit Windows every export uses the standard calling convention (stdcall: the callee
+ * removes its arguments) and takes one 32-bit slot per argument. On 64-bit Windows and on
+ * Linux there is the platform's one convention: pointers, texts and handles are 64-bit,
+ * every other argument keeps its 32-bit width (only the low 32 bits of its register or slot
+ * are read), and atof_zk's double comes back in XMM0. Link the import library (Windows) or
+ * -ltessaly, or load the library and find each export by the name given here
+ * (GetProcAddress, dlsym).
+ *
+ * The 64-bit DLL exports every name of the 32-bit one, the three decorated names included
+ * (spelled "_memcmp_zk@12" and so on, so that the same Declare ... Alias binds), and also
+ * Java_Tessaly_GetDLLPath and Java_Tessaly_GetDLLVersion undecorated, as a 64-bit JVM looks
+ * them up. libtessaly.so exports the crypto toolkit, the number, string and wildcard helpers,
+ * the library's path and version and the Java natives, all under their plain names
+ * (memcmp_zk too); the file, system, registry, process and message-box helpers are
+ * Windows only.
  *
  * Rules that hold for every export:
  * - All memory belongs to the caller. Nothing is kept after a call returns.
  * - Pointers, buffer sizes and texts are not checked: the caller passes buffers of the size
  *   each contract below names.
- * - Texts are 8-bit characters in the system's ANSI code page, ended by a zero byte.
+ * - Texts are 8-bit characters in the system's ANSI code page (Linux: as the caller has
+ *   them), ended by a zero byte.
  * - No export raises an exception; failures come back as result values only.
  */
 #ifndef TESSALY_H
@@ -16,8 +30,8 @@
 
 #include <stdint.h>
 
-/* WINAPI: stdcall on 32-bit Windows. Elsewhere (the native build of the portable core) the
-   platform's one convention. */
+/* WINAPI: stdcall on 32-bit Windows. Elsewhere (64-bit Windows, Linux) the platform's one
+   convention. */
 #if defined(_WIN32) && !defined(_WIN64)
 #  define TESSALY_API __stdcall
 #else
@@ -30,9 +44,9 @@ extern "C" {
 
 /* ---- The library itself ------------------------------------------------------------ */
 
-/* Writes the directory of the library's own file, ending in a backslash, into path (at most
- * 255 characters and a zero byte, so path must hold 256 bytes). Gives ".\" when no file name
- * can be had. Does nothing when path is null. */
+/* Writes the directory of the library's own file, ending in a backslash (Linux: a slash),
+ * into path (at most 255 characters and a zero byte, so path must hold 256 bytes). Gives
+ * ".\" (Linux: "./") when no file name can be had. Does nothing when path is null. */
 void TESSALY_API GetDLLPath(char *path);
 
 /* GetDLLPath for hosts that pass the buffer by reference (a pointer to the string pointer,
@@ -43,11 +57,12 @@ void TESSALY_API GetDLLPathS(char **pathReference);
 int32_t TESSALY_API GetDLLVersion(void);
 
 /* Native methods of the Java class Tessaly (unnamed package). A 32-bit JVM finds them under
- * the decorated names _Java_Tessaly_GetDLLPath@12 and _Java_Tessaly_GetDLLVersion@8.
- * environment is the JNIEnv pointer; object is never read.
+ * the decorated names _Java_Tessaly_GetDLLPath@12 and _Java_Tessaly_GetDLLVersion@8, a
+ * 64-bit one and Linux under the plain names. environment is the JNIEnv pointer; object is
+ * never read.
  *
- * GetDLLPath stores what GetDLLPath writes, turned from the ANSI code page into a Java
- * string, in the String field "content" of holder. When holder's class has no such field,
+ * GetDLLPath stores what GetDLLPath writes, turned from the ANSI code page (Linux: UTF-8)
+ * into a Java string, in the String field "content" of holder. When holder's class has no such field,
  * nothing is stored and the JVM's lookup error stays pending for the Java caller.
  * GetDLLVersion returns what GetDLLVersion returns. */
 #ifdef _JAVASOFT_JNI_H_ /* jni.h included first: declare with the JNI types */
@@ -264,14 +279,18 @@ int32_t TESSALY_API GetSystemDirectoryS_zk(char **bufferReference, uint32_t size
 /* A disk's total or free bytes; 4294967295 for 4 GiB or more; 0 on failure. */
 uint32_t TESSALY_API GetDiskSpace_zk(const char *rootPath);
 uint32_t TESSALY_API GetDiskFreeSpace_zk(const char *rootPath);
-/* FindWindowA's handle as an integer, 0 when there is none. */
-uint32_t TESSALY_API FindWindow_zk(const char *className, const char *windowName);
+/* FindWindowA's handle as an integer, 0 when there is none. Handles are pointer-sized: 32-bit
+ * in the 32-bit DLL, 64-bit in the 64-bit one. */
+uintptr_t TESSALY_API FindWindow_zk(const char *className, const char *windowName);
 /* The firmware's BIOS text (at most 50 characters) into a 51-byte buffer. Returns 1 when the
  * physical memory could be read (the text may be empty), 0 when not (empty text). */
 uint8_t TESSALY_API GetBiosInfo_zk(char *buffer);
 uint8_t TESSALY_API GetBiosInfoS_zk(char **bufferReference);
 
-/* ---- Registry: REG_SZ values below HKEY_LOCAL_MACHINE (Windows only) ------------------- */
+/* ---- Registry: REG_SZ values below HKEY_LOCAL_MACHINE (Windows only) -------------------
+ * Both DLLs use the 32-bit view of the registry (the 64-bit DLL opens keys with
+ * KEY_WOW64_32KEY), so they read and write the same values: the ones 32-bit hosts and their
+ * installers wrote, found by 64-bit tools under SOFTWARE\WOW6432Node. */
 
 /* Reads into a 256-byte buffer (always zero-terminated once the query wrote to it). 0 read;
  * 1 the key cannot be opened; 2 the value is missing, longer than 255 characters, or not
@@ -285,11 +304,12 @@ int32_t TESSALY_API WriteRegistryKey_zk(const char *subKey, const char *valueNam
 
 /* ---- Processes and message boxes: arguments passed through unchanged (Windows only) ---- */
 
-uint32_t TESSALY_API ShellExecute_zk(uint32_t window, const char *operation, const char *file,
+/* window and the result are pointer-sized handles. */
+uintptr_t TESSALY_API ShellExecute_zk(uintptr_t window, const char *operation, const char *file,
                                      const char *parameters, const char *directory,
                                      int32_t showCommand);
 uint32_t TESSALY_API WinExec_zk(const char *commandLine, uint32_t showCommand);
-int32_t TESSALY_API MessageBox_zk(uint32_t window, const char *text, const char *caption,
+int32_t TESSALY_API MessageBox_zk(uintptr_t window, const char *text, const char *caption,
                                   uint32_t type);
 int32_t TESSALY_API MessageBoxN_zk(const char *text, const char *caption, uint32_t type);
 

@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang libclang-rt-14-dev llvm
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64
   googletest libssl-dev libgmp-dev libbenchmark-dev
   xvfb xauth openjdk-17-jdk-headless
 )

@@ -7,15 +7,15 @@
 namespace {
 
 template <typename Handle>
-std::uint32_t asInteger(Handle handle) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
+std::uintptr_t asInteger(Handle handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
 }
 
-HWND asWindow(std::uint32_t window) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)); }
+HWND asWindow(std::uintptr_t window) { return reinterpret_cast<HWND>(window); }
 
 }  // namespace
 
-TESSALY_EXPORT std::uint32_t TESSALY_API ShellExecute_zk(std::uint32_t window, const char* operation, const char* file,
+TESSALY_EXPORT std::uintptr_t TESSALY_API ShellExecute_zk(std::uintptr_t window, const char* operation, const char* file,
                                                          const char* parameters, const char* directory,
                                                          std::int32_t showCommand) {
     return asInteger(ShellExecuteA(asWindow(window), operation, file, parameters, directory, showCommand));
@@ -25,7 +25,7 @@ TESSALY_EXPORT std::uint32_t TESSALY_API WinExec_zk(const char* commandLine, std
     return WinExec(commandLine, showCommand);
 }
 
-TESSALY_EXPORT std::int32_t TESSALY_API MessageBox_zk(std::uint32_t window, const char* text, const char* caption,
+TESSALY_EXPORT std::int32_t TESSALY_API MessageBox_zk(std::uintptr_t window, const char* text, const char* caption,
                                                       std::uint32_t type) {
     return MessageBoxA(asWindow(window), text, caption, type);
 }

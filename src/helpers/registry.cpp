@@ -10,6 +10,14 @@ namespace {
 
 constexpr DWORD valueRoom = 256;  // what a caller's buffer holds, zero included
 
+// Both DLLs work in the 32-bit view, where 32-bit hosts and their installers keep their
+// values; a 32-bit process is there already, and the flag would change nothing in its build.
+#if defined(_WIN64)
+constexpr REGSAM registryView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM registryView = 0;
+#endif
+
 // 2: read, the value could not be read or is no string; written, it could not be stored.
 enum Result : std::int32_t { done = 0, keyNotOpened = 1, valueFailed = 2 };
 
@@ -20,7 +28,7 @@ enum Result : std::int32_t { done = 0, keyNotOpened = 1, valueFailed = 2 };
 // one gives valueFailed.
 TESSALY_EXPORT std::int32_t TESSALY_API ReadRegistryKey_zk(const char* subKey, const char* valueName, char* buffer) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return keyNotOpened;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ | registryView, &key) != ERROR_SUCCESS) return keyNotOpened;
     DWORD type = 0, size = valueRoom;
     const LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
@@ -41,7 +49,7 @@ TESSALY_EXPORT std::int32_t TESSALY_API ReadRegistryKeyS_zk(const char* subKey, 
 // null text stores the empty string.
 TESSALY_EXPORT std::int32_t TESSALY_API WriteRegistryKey_zk(const char* subKey, const char* valueName, const char* text) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return keyNotOpened;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_SET_VALUE | registryView, &key) != ERROR_SUCCESS) return keyNotOpened;
     const char* value = text ? text : "";
     const LONG status = RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                                        static_cast<DWORD>(std::strlen(value) + 1));

@@ -100,8 +100,8 @@ TESSALY_EXPORT std::uint32_t TESSALY_API GetDiskFreeSpace_zk(const char* rootPat
     return GetDiskFreeSpaceExA(rootPath, &available, &total, &free) ? clampTo32Bits(free.QuadPart) : 0;
 }
 
-TESSALY_EXPORT std::uint32_t TESSALY_API FindWindow_zk(const char* className, const char* windowName) {
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(FindWindowA(className, windowName)));
+TESSALY_EXPORT std::uintptr_t TESSALY_API FindWindow_zk(const char* className, const char* windowName) {
+    return reinterpret_cast<std::uintptr_t>(FindWindowA(className, windowName));
 }
 
 // 1 when the physical-memory section could be read (buffer then holds the text, possibly

@@ -6,7 +6,7 @@
 
 #include "dll_under_test.h"
 
-namespace tessaly::wine {
+namespace tessaly::host {
 namespace {
 
 // The fixture folder in Windows spelling, ending in a backslash.
@@ -206,4 +206,4 @@ TEST(RemoveDirectoryZk, AReadOnlyFileStopsItsSubdirectory) {
 }
 
 }  // namespace
-}  // namespace tessaly::wine
+}  // namespace tessaly::host

@@ -4,8 +4,9 @@
 #include <string>
 
 #include "dll_under_test.h"
+#include "tessaly.h"
 
-namespace tessaly::wine {
+namespace tessaly::host {
 namespace {
 
 TEST(SystemInformation, ComputerNameReadSetAndRestored) {
@@ -78,18 +79,19 @@ TEST(SystemInformation, BiosReaderFailsCleanlyWithoutPhysicalMemory) {
 
 // ---- registry ----
 
+// Both DLLs work in the 32-bit view of the registry, so the tests make their keys there.
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
         key_ = "SOFTWARE\\TessalyTests\\" + std::to_string(GetCurrentProcessId());
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle_,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                                  nullptr, &handle_, nullptr),
                   ERROR_SUCCESS);
     }
     void TearDown() override {
         RegCloseKey(handle_);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_.c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TessalyTests");
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TessalyTests", KEY_WOW64_32KEY, 0);
     }
     void store(const char* name, DWORD type, const void* data, DWORD size) {
         ASSERT_EQ(RegSetValueExA(handle_, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
@@ -133,6 +135,31 @@ TEST_F(Registry, RoundTripsAndTheStringLimit) {
     EXPECT_STREQ(buffer, "hello");
 }
 
+#if defined(_WIN64)
+// What the 64-bit DLL writes lands where 32-bit hosts read, and a value of the 64-bit view
+// under the same path stays out of its sight.
+TEST_F(Registry, SixtyFourBitDllUsesThe32BitView) {
+    HKEY native = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                              nullptr, &native, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(native, "only64", 0, REG_SZ, reinterpret_cast<const BYTE*>("64"), 3), ERROR_SUCCESS);
+    EXPECT_EQ(callExport("WriteRegistryKey_zk", key_.c_str(), "written", "by the DLL"), 0);
+    char buffer[256] = {};
+    DWORD size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExA(handle_, "written", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(buffer, "by the DLL");
+    size = sizeof buffer;
+    EXPECT_NE(RegQueryValueExA(native, "written", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(read("only64", buffer), 2);
+    RegCloseKey(native);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), KEY_WOW64_64KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TessalyTests", KEY_WOW64_64KEY, 0);
+}
+#endif
+
 TEST_F(Registry, OtherTypesAndMissingThings) {
     char buffer[300];
     const DWORD number = 0x04030201;
@@ -148,7 +175,9 @@ TEST_F(Registry, OtherTypesAndMissingThings) {
     EXPECT_EQ(callExport("ReadRegistryKey_zk", missing.c_str(), "x", buffer), 1);
     EXPECT_EQ(callExport("WriteRegistryKey_zk", missing.c_str(), "x", "y"), 1);
     HKEY created = nullptr;
-    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, missing.c_str(), 0, KEY_READ, &created), ERROR_SUCCESS) << "not created";
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, missing.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &created),
+              ERROR_SUCCESS)
+        << "not created";
 }
 
 // ---- processes ----
@@ -172,7 +201,7 @@ TEST(Processes, WinExecAndShellExecuteStartAProgram) {
     EXPECT_GT(callExport<std::uint32_t>("WinExec_zk", command.c_str(), SW_HIDE), 31u);
     EXPECT_TRUE(waitForFile(first));
     const std::string parameters = "\"" + second + "\"";
-    EXPECT_GT(callExport<std::uint32_t>("ShellExecute_zk", 0, "open", "marker_writer.exe", parameters.c_str(),
+    EXPECT_GT(callExport<std::uintptr_t>("ShellExecute_zk", std::uintptr_t{0}, "open", "marker_writer.exe", parameters.c_str(),
                                         folder.c_str(), SW_HIDE),
               32u);
     EXPECT_TRUE(waitForFile(second));
@@ -185,7 +214,7 @@ struct Presser {
     std::string caption;
     WPARAM button;
     HWND found = nullptr;
-    std::uint32_t foundByExport = 0;
+    std::uintptr_t foundByExport = 0;
 
     // Finds the box by its caption, asks FindWindow_zk for it too, and presses the button.
     static DWORD WINAPI run(void* self) {
@@ -193,7 +222,7 @@ struct Presser {
         for (int i = 0; i < 400 && presser->found == nullptr; ++i, Sleep(25))
             presser->found = FindWindowA(nullptr, presser->caption.c_str());
         if (presser->found == nullptr) return 1;
-        using FindWindowFunction = std::uint32_t(WINAPI*)(const char*, const char*);
+        using FindWindowFunction = decltype(&FindWindow_zk);
         const auto findWindow = reinterpret_cast<FindWindowFunction>(
             reinterpret_cast<void*>(GetProcAddress(dll(), "FindWindow_zk")));
         presser->foundByExport = findWindow(nullptr, presser->caption.c_str());
@@ -208,11 +237,11 @@ TEST(MessageBoxes, ReturnTheButtonPressed) {
     if (!haveDisplay()) GTEST_SKIP() << "no display: ctest runs this suite under xvfb-run";
     Presser no{"Tessaly test: MessageBox_zk", IDNO};
     HANDLE thread = CreateThread(nullptr, 0, &Presser::run, &no, 0, nullptr);
-    EXPECT_EQ(callExport("MessageBox_zk", 0, "Press No", no.caption.c_str(), MB_YESNO), IDNO);
+    EXPECT_EQ(callExport("MessageBox_zk", std::uintptr_t{0}, "Press No", no.caption.c_str(), MB_YESNO), IDNO);
     WaitForSingleObject(thread, 15000);
     CloseHandle(thread);
     ASSERT_NE(no.found, nullptr);
-    EXPECT_EQ(no.foundByExport, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(no.found)));
+    EXPECT_EQ(no.foundByExport, reinterpret_cast<std::uintptr_t>(no.found));
 
     Presser retry{"Tessaly test: MessageBoxN_zk", IDRETRY};
     thread = CreateThread(nullptr, 0, &Presser::run, &retry, 0, nullptr);
@@ -220,8 +249,8 @@ TEST(MessageBoxes, ReturnTheButtonPressed) {
     WaitForSingleObject(thread, 15000);
     CloseHandle(thread);
     EXPECT_NE(retry.found, nullptr);
-    EXPECT_EQ(callExport<std::uint32_t>("FindWindow_zk", nullptr, "no window has this title"), 0u);
+    EXPECT_EQ(callExport<std::uintptr_t>("FindWindow_zk", nullptr, "no window has this title"), 0u);
 }
 
 }  // namespace
-}  // namespace tessaly::wine
+}  // namespace tessaly::host

@@ -7,7 +7,7 @@
 #include "common/test_vectors.h"
 #include "dll_under_test.h"
 
-namespace tessaly::wine {
+namespace tessaly::host {
 namespace {
 
 using testing::bytesOf;
@@ -223,4 +223,4 @@ TEST(SHA_256, NistShortAndLongMessages) {
 }
 
 }  // namespace
-}  // namespace tessaly::wine
+}  // namespace tessaly::host

@@ -1,7 +1,13 @@
-// Loading the DLL under test and small Windows helpers for the tests.
+// Loading the library under test, and small Windows helpers for the Wine tests.
 #include "dll_under_test.h"
 
-namespace tessaly::wine {
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
+namespace tessaly::host {
+
+#if defined(_WIN32)
 
 HMODULE dll() {
     static HMODULE module = LoadLibraryA(dllFileName);
@@ -38,4 +44,20 @@ std::string makeTemporaryFolder(const char* tag) {
     return temp;
 }
 
-}  // namespace tessaly::wine
+#else
+
+void* dll() {
+    static void* library = dlopen(dllFileName, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) ADD_FAILURE() << "dlopen(" << dllFileName << ") failed: " << dlerror();
+    return library;
+}
+
+const void* exportAddress(void* library, const char* name) {
+    const void* address = library ? dlsym(library, name) : nullptr;
+    if (address == nullptr) ADD_FAILURE() << "no export named " << name;
+    return address;
+}
+
+#endif
+
+}  // namespace tessaly::host

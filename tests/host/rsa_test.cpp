@@ -6,7 +6,7 @@
 #include "common/test_vectors.h"
 #include "dll_under_test.h"
 
-namespace tessaly::wine {
+namespace tessaly::host {
 namespace {
 
 using testing::toHex;
@@ -121,4 +121,4 @@ TEST(DoRSA, NothingHappensForLengthsBelowOne) {
 }
 
 }  // namespace
-}  // namespace tessaly::wine
+}  // namespace tessaly::host

@@ -7,7 +7,7 @@
 #include "common/test_vectors.h"
 #include "dll_under_test.h"
 
-namespace tessaly::wine {
+namespace tessaly::host {
 namespace {
 
 using testing::bytesOf;
@@ -57,4 +57,4 @@ TEST(DoBASE64, MegabyteRoundTrip) {
 }
 
 }  // namespace
-}  // namespace tessaly::wine
+}  // namespace tessaly::host

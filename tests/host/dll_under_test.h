@@ -1,19 +1,32 @@
-// The DLL as a host sees it: loaded by file name, exports found by name.
+// The library as a host sees it: loaded by file name, exports found by name (LoadLibraryA and
+// GetProcAddress on Windows, dlopen and dlsym on Linux).
 #pragma once
 
 #include <string>
 
 #include "checked_call.h"
 
-namespace tessaly::wine {
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
+namespace tessaly::host {
+
+#if defined(_WIN32)
+using LibraryHandle = HMODULE;
 constexpr const char* dllFileName = "TessalyEn_M.dll";
+constexpr const char* memcmpExportName = "_memcmp_zk@12";  // decorated on both DLLs
+#else
+using LibraryHandle = void*;
+constexpr const char* dllFileName = TESSALY_LIBRARY_FILE;  // the built libtessaly.so
+constexpr const char* memcmpExportName = "memcmp_zk";
+#endif
 
-// The DLL loaded with LoadLibraryA(dllFileName), once for the whole test program.
-HMODULE dll();
+// The library loaded by dllFileName, once for the whole test program.
+LibraryHandle dll();
 
-// The export's address, or null (and a test failure) when the DLL does not export it.
-const void* exportAddress(HMODULE module, const char* name);
+// The export's address, or null (and a test failure) when the library does not export it.
+const void* exportAddress(LibraryHandle library, const char* name);
 
 // Calls the named export of dll() through checkedCall.
 template <typename Result = std::int32_t, typename... Args>
@@ -29,6 +42,7 @@ double callExportDouble(const char* name, Args... args) {
     return function ? checkedCallDouble(function, name, args...) : 0.0;
 }
 
+#if defined(_WIN32)
 // Directory of a full file name, with its trailing backslash.
 std::string directoryOf(const std::string& fileName);
 
@@ -37,5 +51,6 @@ std::string moduleFileName(HMODULE module);
 
 // A new empty folder under the Windows temporary folder, ending in a backslash.
 std::string makeTemporaryFolder(const char* tag);
+#endif
 
-}  // namespace tessaly::wine
+}  // namespace tessaly::host

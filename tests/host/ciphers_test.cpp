@@ -8,7 +8,7 @@
 #include "common/test_vectors.h"
 #include "dll_under_test.h"
 
-namespace tessaly::wine {
+namespace tessaly::host {
 namespace {
 
 using testing::fromHex;
@@ -270,4 +270,4 @@ TEST(Ciphers, RoundTripsOnRandomData) {
 }
 
 }  // namespace
-}  // namespace tessaly::wine
+}  // namespace tessaly::host
