@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # One entry point: installs what is missing, configures, builds and runs.
-#   ./build.sh demo    build the DLL and run the demo host under Wine
-#   ./build.sh test    build everything and run every test suite (what CI runs)
-#   ./build.sh bench   print the benchmark table (DLL under Wine, native core, counterparts)
+#   ./build.sh demo    build both DLLs and run the demo host against each under Wine
+#   ./build.sh test    build every target and run every test suite (what CI runs)
+#   ./build.sh bench   print the benchmark table (both DLLs under Wine, native core, counterparts)
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -28,36 +28,48 @@ run_tests() {
   ctest --preset "$preset"
 }
 
-windows_tree=build/windows-i686
+# run_in_tree PRESET ARCH PROGRAM...: runs a Windows program of a tree under Wine, from its bin.
+run_in_tree() {
+  local tree=build/$1 arch=$2
+  shift 2
+  (cd "$tree/bin" && ../../../cmake/wine-run.sh "$arch" ../wineprefix "$@")
+}
 
 case "${1:-}" in
   demo)
     install_dependencies
     configure_and_build windows-i686
-    (cd "$windows_tree/bin" && ../../../cmake/wine-run.sh ../wineprefix demo_host.exe)
+    configure_and_build windows-x86_64
+    echo "== demo: 32-bit DLL"
+    run_in_tree windows-i686 win32 demo_host.exe
+    echo "== demo: 64-bit DLL"
+    run_in_tree windows-x86_64 win64 demo_host.exe
     ;;
   test)
     install_dependencies
-    configure_and_build windows-i686
-    run_tests windows-i686
-    configure_and_build native-asan
-    run_tests native-asan
-    configure_and_build native-release
-    run_tests native-release
+    for preset in windows-i686 windows-x86_64 native-asan native-release; do
+      configure_and_build "$preset"
+      run_tests "$preset"
+    done
+    echo "== tests: across targets"
+    tests/cross/cross-target.sh build
     echo "== all test suites passed"
     ;;
   bench)
     install_dependencies
-    configure_and_build windows-i686
-    configure_and_build windows-i686-portable
-    configure_and_build native-release
-    # The same benchmark program on the DLL and on its build without processor extensions.
-    figures=$windows_tree/dll-bench.tsv
-    portable_figures=$windows_tree/dll-bench-portable.tsv
-    (cd "$windows_tree/bin" && ../../../cmake/wine-run.sh ../wineprefix dll_bench.exe) > "$figures"
-    (cd build/windows-i686-portable/bin && ../../../cmake/wine-run.sh ../../windows-i686/wineprefix dll_bench.exe) \
+    for preset in windows-i686 windows-x86_64 windows-i686-portable native-release; do
+      configure_and_build "$preset"
+    done
+    # The same benchmark program on both DLLs and on the 32-bit one built without processor
+    # extensions (run in the 32-bit tree's prefix).
+    figures=build/windows-i686/dll-bench.tsv
+    figures64=build/windows-x86_64/dll-bench.tsv
+    portable_figures=build/windows-i686/dll-bench-portable.tsv
+    run_in_tree windows-i686 win32 dll_bench.exe > "$figures"
+    run_in_tree windows-x86_64 win64 dll_bench.exe > "$figures64"
+    (cd build/windows-i686-portable/bin && ../../../cmake/wine-run.sh win32 ../../windows-i686/wineprefix dll_bench.exe) \
       > "$portable_figures"
-    build/native-release/bench/native_bench "$figures" "$portable_figures"
+    build/native-release/bench/native_bench "$figures" "$figures64" "$portable_figures"
     ;;
   *)
     usage

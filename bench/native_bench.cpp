@@ -178,27 +178,32 @@ std::string shown(const tessaly::bench::Workload& workload, double megabytesPerS
 
 struct Row {
     const tessaly::bench::Workload* workload;
-    double dll, native;  // 0 when not measured
+    double dll, dll64, native;  // 0 when not measured
     std::string counterpartName;
     double counterpart;
 };
 
 void printTable(const char* dllColumn, const std::vector<Row>& rows) {
-    std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %17s |\n", "Export", "payload", dllColumn,
-                "native core", "Counterpart (native)", "counterpart", "DLL / counterpart");
-    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(22, '-').c_str(), std::string(9, '-').c_str(),
-                std::string(22, '-').c_str(), std::string(13, '-').c_str(), std::string(39, '-').c_str(),
-                std::string(13, '-').c_str(), std::string(19, '-').c_str());
+    std::printf("| %-20s | %7s | %20s | %17s | %11s | %-37s | %11s | %17s | %17s |\n", "Export", "payload", dllColumn,
+                "64-bit DLL (Wine)", "native core", "Counterpart (native)", "counterpart", "DLL / counterpart",
+                "64-bit / counterp.");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(22, '-').c_str(), std::string(9, '-').c_str(),
+                std::string(22, '-').c_str(), std::string(19, '-').c_str(), std::string(13, '-').c_str(),
+                std::string(39, '-').c_str(), std::string(13, '-').c_str(), std::string(19, '-').c_str(),
+                std::string(19, '-').c_str());
     for (const Row& row : rows) {
         const auto& w = *row.workload;
         const std::string payload = w.bytes == tessaly::bench::megabyte ? "1 MiB"
                                     : w.bytes >= 10000 ? std::to_string(w.bytes / 1000) + " KB"
                                                        : std::to_string(w.bytes) + " B";
-        char ratio[32] = "-";
+        char ratio[32] = "-", ratio64[32] = "-";
         if (row.counterpart > 0 && row.dll > 0) std::snprintf(ratio, sizeof ratio, "%.2fx", row.dll / row.counterpart);
-        std::printf("| %-20s | %7s | %20s | %11s | %-37s | %11s | %17s |\n", w.name.c_str(),
-                    payload.c_str(), shown(w, row.dll).c_str(), shown(w, row.native).c_str(),
-                    row.counterpartName.c_str(), shown(w, row.counterpart).c_str(), ratio);
+        if (row.counterpart > 0 && row.dll64 > 0)
+            std::snprintf(ratio64, sizeof ratio64, "%.2fx", row.dll64 / row.counterpart);
+        std::printf("| %-20s | %7s | %20s | %17s | %11s | %-37s | %11s | %17s | %17s |\n", w.name.c_str(),
+                    payload.c_str(), shown(w, row.dll).c_str(), shown(w, row.dll64).c_str(),
+                    shown(w, row.native).c_str(), row.counterpartName.c_str(), shown(w, row.counterpart).c_str(),
+                    ratio, ratio64);
     }
 }
 
@@ -226,9 +231,9 @@ std::map<std::string, double> counterpartsWithoutAesNi(const std::string& prefix
 
 }  // namespace
 
-// native_bench DLL-FIGURES [PORTABLE-DLL-FIGURES]: prints the tables. The figure files hold
-// "name<TAB>MB/s" lines from dll_bench, run on the DLL and on its build without processor
-// extensions. native_bench --counterparts PREFIX: prints the counterparts' figures for the
+// native_bench DLL-FIGURES DLL64-FIGURES [PORTABLE-DLL-FIGURES]: prints the tables. The figure
+// files hold "name<TAB>MB/s" lines from dll_bench, run on the 32-bit DLL, on the 64-bit DLL and
+// on the 32-bit DLL built without processor extensions. native_bench --counterparts PREFIX: prints the counterparts' figures for the
 // rows whose names start with PREFIX, in the same form.
 int main(int argc, char** argv) {
     tessaly::bench::Exports exports;
@@ -254,25 +259,27 @@ int main(int argc, char** argv) {
     }
 
     const auto dll = argc > 1 ? readFigureFile(argv[1]) : std::map<std::string, double>{};
+    const auto dll64 = argc > 2 ? readFigureFile(argv[2]) : std::map<std::string, double>{};
     std::printf("MB/s for 1 MiB payloads, ns per call for small ones; median of 7 runs.\n"
                 "The last column is the DLL's speed over the counterpart's (above 1: faster).\n\n");
     std::vector<Row> rows;
     for (const auto& w : workloads)
-        rows.push_back({&w, figureOf(dll, w.name), tessaly::bench::medianMegabytesPerSecond(w.run, w.bytes),
+        rows.push_back({&w, figureOf(dll, w.name), figureOf(dll64, w.name),
+                        tessaly::bench::medianMegabytesPerSecond(w.run, w.bytes),
                         counterpartName(w), measureCounterpart(w)});
-    printTable("DLL under Wine", rows);
+    printTable("32-bit DLL (Wine)", rows);
     std::printf("\nDoRSA per group is the 64-group figure / 64. For scale, the decimal arithmetic takes "
                 "%.0f us for one group.\n", decimalMicrosecondsPerGroup());
 
-    if (argc > 2) {
+    if (argc > 3) {
         // AES without AES-NI on both sides: the DLL built without processor extensions, and
         // OpenSSL with AES-NI masked off.
-        const auto portable = readFigureFile(argv[2]);
+        const auto portable = readFigureFile(argv[3]);
         const auto openSsl = counterpartsWithoutAesNi("DoAES");
         std::vector<Row> aesRows;
         for (const auto& w : workloads)
             if (w.name.rfind("DoAES", 0) == 0)
-                aesRows.push_back({&w, figureOf(portable, w.name), 0, counterpartName(w) + ", no AES-NI",
+                aesRows.push_back({&w, figureOf(portable, w.name), 0, 0, counterpartName(w) + ", no AES-NI",
                                    figureOf(openSsl, w.name)});
         std::printf("\nAES-NI off on both sides:\n\n");
         printTable("DLL, portable paths", aesRows);

@@ -2,6 +2,7 @@
 # and it exports exactly the names the export table gives its target, spelled as there.
 # Usage: cmake -DOBJDUMP=... -DDLL=... -DNAMES=export_names.txt -P CheckDllLinkage.cmake
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/CompareNames.cmake)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -31,14 +32,4 @@ string(REPLACE "\n" ";" exported "${names}")
 
 file(STRINGS ${NAMES} declared)
 
-list(SORT exported)
-list(SORT declared)
-if(NOT exported STREQUAL declared)
-  set(missing ${declared})
-  list(REMOVE_ITEM missing ${exported})
-  set(extra ${exported})
-  list(REMOVE_ITEM extra ${declared})
-  message(FATAL_ERROR "export table of ${DLL} differs from ${NAMES}\n missing: ${missing}\n extra: ${extra}")
-endif()
-list(LENGTH exported count)
-message(STATUS "${count} exports, named as in the export table")
+tessaly_compare_names("${exported}" "${declared}" "exports of ${DLL}")

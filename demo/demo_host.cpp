@@ -1,4 +1,4 @@
-// A small 32-bit host: loads TessalyEn_M.dll by name, as any host does, and shows one line
+// A small Windows host, built 32- and 64-bit: loads TessalyEn_M.dll by name, as any host does, and shows one line
 // per family of exports.
 #include <windows.h>
 
@@ -26,7 +26,7 @@ void showLibrary() {
     auto getPath = exportNamed<void(WINAPI*)(char*)>("GetDLLPath");
     char path[256];
     getPath(path);
-    std::printf("library   version %d, loaded from %s\n", getVersion(), path);
+    std::printf("library   version %d, %d-bit, loaded from %s\n", getVersion(), static_cast<int>(8 * sizeof(void*)), path);
 }
 
 void showBase64() {

@@ -126,14 +126,16 @@ std::map<std::string, Kind> kinds() {
                          sha256(plain.data(), static_cast<std::uint32_t>(plain.size()), digest.data());
                          return digest;
                      }, nullptr, 1};
-    for (const auto& [name, key] : {std::pair{"md5", Bytes{}}, std::pair{"hmac-md5-20", hmacShortKey},
-                                    std::pair{"hmac-md5-100", hmacLongKey}})
-        all[name] = {[=](const Bytes& plain) {
+    for (const auto& keyed : {std::pair{"md5", Bytes{}}, std::pair{"hmac-md5-20", hmacShortKey},
+                              std::pair{"hmac-md5-100", hmacLongKey}}) {
+        const Bytes key = keyed.second;
+        all[keyed.first] = {[=](const Bytes& plain) {
                          Bytes digest(16);
                          md5(plain.data(), static_cast<std::uint32_t>(plain.size()), key.data(),
                              static_cast<std::int32_t>(key.size()), digest.data());
                          return digest;
                      }, nullptr, 1};
+    }
 
     auto base64 = EXPORT(DoBASE64);
     all["base64"] = {[=](const Bytes& plain) {

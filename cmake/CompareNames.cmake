@@ -1,0 +1,15 @@
+# tessaly_compare_names(EXPORTED DECLARED WHAT): fails, naming what is missing and what is extra,
+# unless the two lists of names hold the same names; used by the link checks.
+function(tessaly_compare_names exported declared what)
+  list(SORT exported)
+  list(SORT declared)
+  if(NOT exported STREQUAL declared)
+    set(missing ${declared})
+    list(REMOVE_ITEM missing ${exported})
+    set(extra ${exported})
+    list(REMOVE_ITEM extra ${declared})
+    message(FATAL_ERROR "${what} differ from the export table\n missing: ${missing}\n extra: ${extra}")
+  endif()
+  list(LENGTH exported count)
+  message(STATUS "${count} names, exactly the export table's")
+endfunction()
