@@ -102,7 +102,7 @@ constexpr std::uint8_t byteOf(std::uint32_t w, int index) {  // index 0 is the t
 
 // Lanes blocks at once, their rounds interleaved so the table loads overlap.
 template <std::size_t Lanes>
-void cryptLanesTables(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
+void cryptLanesTables(const AesEngine& context, const std::uint8_t* in, std::uint8_t* out,
                       Direction direction) {
     const bool forward = direction == Direction::encipher;
     const RoundTables& tables = forward ? forwardTables : reverseTables;
@@ -138,12 +138,7 @@ void cryptLanesTables(const AesContext& context, const std::uint8_t* in, std::ui
         }
 }
 
-void cryptBlockTables(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
-                      Direction direction) {
-    cryptLanesTables<1>(context, in, out, direction);
-}
-
-void cryptBlocksTables(const AesContext& context, std::uint8_t* blocks, std::size_t blockCount,
+void cryptBlocksTables(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount,
                        Direction direction) {
     std::size_t i = 0;
     for (; i + 2 <= blockCount; i += 2)  // two lanes measured fastest on i686
@@ -179,7 +174,7 @@ TESSALY_AESNI_TARGET inline __m128i lastRound(__m128i state, __m128i key) {
 }
 
 template <bool Forward>
-TESSALY_AESNI_TARGET void cryptBlocksNi(const AesContext& context, std::uint8_t* blocks,
+TESSALY_AESNI_TARGET void cryptBlocksNi(const AesEngine& context, std::uint8_t* blocks,
                                         std::size_t blockCount) {
     alignas(16) __m128i keys[15];
     loadRoundKeys(Forward ? context.encipherKeys.data() : context.decipherKeys.data(),
@@ -205,7 +200,7 @@ TESSALY_AESNI_TARGET void cryptBlocksNi(const AesContext& context, std::uint8_t*
     }
 }
 
-void cryptBlocksAesNi(const AesContext& context, std::uint8_t* blocks, std::size_t blockCount,
+void cryptBlocksAesNi(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount,
                       Direction direction) {
     if (direction == Direction::encipher)
         cryptBlocksNi<true>(context, blocks, blockCount);
@@ -230,12 +225,12 @@ const cpu::PathList<Path, 2>& paths() {
 
 }  // namespace
 
-int setKey(AesContext& context, std::span<const std::uint8_t> key, bool decipherKeysToo) {
+bool AesEngine::setKey(std::span<const std::uint8_t> key, Direction use) {
     const std::size_t keyWords = key.size() / 4;
-    if (key.size() != 16 && key.size() != 24 && key.size() != 32) return 1;
-    context.rounds = static_cast<std::int32_t>(keyWords + 6);
-    const std::size_t totalWords = 4 * (context.rounds + 1);
-    std::uint32_t* w = context.encipherKeys.data();
+    if (key.size() != 16 && key.size() != 24 && key.size() != 32) return false;
+    rounds = static_cast<std::int32_t>(keyWords + 6);
+    const std::size_t totalWords = 4 * (rounds + 1);
+    std::uint32_t* w = encipherKeys.data();
     for (std::size_t i = 0; i < keyWords; ++i) w[i] = load32_be(key.data() + 4 * i);
     for (std::size_t i = keyWords; i < totalWords; ++i) {
         std::uint32_t temp = w[i - 1];
@@ -245,28 +240,21 @@ int setKey(AesContext& context, std::span<const std::uint8_t> key, bool decipher
             temp = subWord(temp);
         w[i] = w[i - keyWords] ^ temp;
     }
-    if (decipherKeysToo) {
+    if (use == Direction::decipher) {
         // Equivalent inverse cipher: the round keys in reverse order, the inner ones passed
         // through InvMixColumns.
-        const int rounds = context.rounds;
-        std::uint32_t* d = context.decipherKeys.data();
+        std::uint32_t* d = decipherKeys.data();
         for (int round = 0; round <= rounds; ++round)
             for (int j = 0; j < 4; ++j) {
                 const std::uint32_t word = w[4 * (rounds - round) + j];
                 d[4 * round + j] = round == 0 || round == rounds ? word : inverseMixColumn(word);
             }
     }
-    return 0;
+    return true;
 }
 
-void cryptBlock(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
-                Direction direction) {
-    cryptBlockTables(context, in, out, direction);
-}
-
-void cryptBlocks(const AesContext& context, std::uint8_t* blocks, std::size_t blockCount,
-                 Direction direction) {
-    paths().fastest().cryptBlocks(context, blocks, blockCount, direction);
+void AesEngine::cryptBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const {
+    paths().fastest().cryptBlocks(*this, blocks, blockCount, direction);
 }
 
 std::span<const Path> availablePaths() { return paths().all(); }

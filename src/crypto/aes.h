@@ -7,34 +7,28 @@
 #include <cstdint>
 #include <span>
 
+#include "direction.h"
+
 namespace tessaly::aes {
 
 constexpr std::size_t blockSize = 16;
 
-enum class Direction { encipher, decipher };
-
 // Round keys as big-endian words, FIPS 197 column order.
-struct AesContext {
+struct AesEngine {
+    // Keys the engine with 16, 24 or 32 bytes; returns false for any other size (the engine
+    // is then left unkeyed). The decipher keys are derived only for use == decipher.
+    bool setKey(std::span<const std::uint8_t> key, Direction use);
+    // Transforms blockCount whole blocks in place, in electronic-codebook order.
+    void cryptBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const;
+
     std::array<std::uint32_t, 64> encipherKeys;  // the expanded key: 4 * (rounds + 1) words
     std::array<std::uint32_t, 64> decipherKeys;  // equivalent inverse cipher, in use order
     std::int32_t rounds;                         // 10, 12 or 14
 };
 
-// Keys the context with 16, 24 or 32 bytes; returns 0, or 1 for any other size (the context
-// is then left unkeyed). The decipher keys are derived only when decipherKeysToo is set.
-int setKey(AesContext& context, std::span<const std::uint8_t> key, bool decipherKeysToo = true);
-
-// One block; in and out may be the same memory.
-void cryptBlock(const AesContext& context, const std::uint8_t* in, std::uint8_t* out,
-                Direction direction);
-
-// Transforms blockCount whole blocks in place, in electronic-codebook order.
-void cryptBlocks(const AesContext& context, std::uint8_t* blocks, std::size_t blockCount,
-                 Direction direction);
-
 // The ways the engine can run: "tables" always, "aes-ni" where the processor has it. Each
-// transforms blockCount blocks in place with a keyed context.
-using BlocksFunction = void (*)(const AesContext&, std::uint8_t*, std::size_t, Direction);
+// transforms blockCount blocks in place with a keyed engine.
+using BlocksFunction = void (*)(const AesEngine&, std::uint8_t*, std::size_t, Direction);
 struct Path {
     const char* name;
     BlocksFunction cryptBlocks;

@@ -15,20 +15,6 @@
 namespace tessaly::base64 {
 namespace {
 
-constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::uint8_t padCharacter = '=';
-constexpr std::uint8_t invalidValue = 255;
-
-// Decoding table over all 256 byte values: the alphabet maps to 0..63, everything else
-// (the pad, line breaks, bytes above 127) to 255.
-constexpr std::array<std::uint8_t, 256> decodingTable = [] {
-    std::array<std::uint8_t, 256> table{};
-    table.fill(invalidValue);
-    for (std::uint8_t value = 0; value < 64; ++value)
-        table[static_cast<std::uint8_t>(alphabet[value])] = value;
-    return table;
-}();
-
 // ---- plain: the rules written out group by group ----------------------------------------
 
 std::size_t encodePlain(std::span<const std::uint8_t> input, std::uint8_t* output) {

@@ -9,11 +9,26 @@
 // ignored. Hosts rely on every one of these outcomes, the spare byte included.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 namespace tessaly::base64 {
+
+constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::uint8_t padCharacter = '=';
+constexpr std::uint8_t invalidValue = 255;
+
+// Decoding table over all 256 byte values: the alphabet maps to 0..63, everything else
+// (the pad, line breaks, bytes above 127) to 255.
+inline constexpr std::array<std::uint8_t, 256> decodingTable = [] {
+    std::array<std::uint8_t, 256> table{};
+    table.fill(invalidValue);
+    for (std::uint8_t value = 0; value < 64; ++value)
+        table[static_cast<std::uint8_t>(alphabet[value])] = value;
+    return table;
+}();
 
 // Characters that encoding n bytes writes: 4 * ceil(n / 3).
 constexpr std::size_t encodedSize(std::size_t n) { return (n + 2) / 3 * 4; }

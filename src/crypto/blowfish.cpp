@@ -7,43 +7,13 @@ namespace tessaly::blowfish {
 namespace {
 
 // S0 by the least significant byte: the library's order, not the published one.
-inline std::uint32_t f(const BlowfishState& state, std::uint32_t x) {
+inline std::uint32_t f(const BlowfishEngine& state, std::uint32_t x) {
     return ((state.s[0][x & 0xFF] + state.s[1][(x >> 8) & 0xFF]) ^ state.s[2][(x >> 16) & 0xFF]) +
            state.s[3][x >> 24];
 }
 
-}  // namespace
-
-void reset(BlowfishState& state) {
-    state.p = initialP;
-    state.s = initialS;
-}
-
-void setKey(BlowfishState& state, std::span<const std::uint8_t> key) {
-    const std::size_t k = key.size();
-    if (k == 0) return;
-    for (std::size_t i = 0; i < 18; ++i) {
-        std::uint32_t word = 0;
-        for (std::size_t j = 0; j < 4; ++j)  // first key byte least significant
-            word |= std::uint32_t{key[(4 * i + j) % k]} << (8 * j);
-        state.p[i] ^= word;
-    }
-    std::uint32_t left = 0, right = 0;
-    for (std::size_t i = 0; i < 18; i += 2) {
-        encipherBlock(state, left, right);
-        state.p[i] = left;
-        state.p[i + 1] = right;
-    }
-    for (auto& box : state.s)
-        for (std::size_t i = 0; i < 256; i += 2) {
-            encipherBlock(state, left, right);
-            box[i] = left;
-            box[i + 1] = right;
-        }
-}
-
 // The rounds run in pairs, so the halves never need exchanging.
-void encipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_t& right) {
+void encipherBlock(const BlowfishEngine& state, std::uint32_t& left, std::uint32_t& right) {
     std::uint32_t a = left, b = right;
     for (int i = 0; i < 16; i += 2) {
         a ^= state.p[i];
@@ -55,24 +25,10 @@ void encipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_
     right = a ^ state.p[16];
 }
 
-void decipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_t& right) {
-    std::uint32_t a = left, b = right;
-    for (int i = 17; i > 1; i -= 2) {
-        a ^= state.p[i];
-        b ^= f(state, a);
-        b ^= state.p[i - 1];
-        a ^= f(state, b);
-    }
-    left = b ^ state.p[0];
-    right = a ^ state.p[1];
-}
-
-namespace {
-
-// Lanes blocks at once, their rounds interleaved so the S-box loads overlap; the same
-// rounds as encipherBlock (Forward) or decipherBlock.
+// Lanes blocks at once, their rounds interleaved so the S-box loads overlap: the rounds of
+// encipherBlock, or the same with the P-array taken backwards.
 template <bool Forward, std::size_t Lanes>
-inline void transformLanes(const BlowfishState& state, std::uint8_t* blocks) {
+inline void transformLanes(const BlowfishEngine& state, std::uint8_t* blocks) {
     std::uint32_t a[Lanes], b[Lanes];
     // Halves least significant byte first: the library's order, not the published one.
     for (std::size_t lane = 0; lane < Lanes; ++lane) {
@@ -96,7 +52,7 @@ inline void transformLanes(const BlowfishState& state, std::uint8_t* blocks) {
 }
 
 template <bool Forward>
-void transformAll(const BlowfishState& state, std::uint8_t* blocks, std::size_t blockCount) {
+void transformAll(const BlowfishEngine& state, std::uint8_t* blocks, std::size_t blockCount) {
     std::size_t i = 0;
     for (; i + 4 <= blockCount; i += 4) transformLanes<Forward, 4>(state, blocks + blockSize * i);
     for (; i < blockCount; ++i) transformLanes<Forward, 1>(state, blocks + blockSize * i);
@@ -104,12 +60,37 @@ void transformAll(const BlowfishState& state, std::uint8_t* blocks, std::size_t 
 
 }  // namespace
 
-void cryptBlocks(const BlowfishState& state, std::uint8_t* blocks, std::size_t blockCount,
-                 Direction direction) {
+void BlowfishEngine::setKey(std::span<const std::uint8_t> key) {
+    p = initialP;
+    s = initialS;
+    const std::size_t k = key.size();
+    if (k == 0) return;
+    for (std::size_t i = 0; i < 18; ++i) {
+        std::uint32_t word = 0;
+        for (std::size_t j = 0; j < 4; ++j)  // first key byte least significant
+            word |= std::uint32_t{key[(4 * i + j) % k]} << (8 * j);
+        p[i] ^= word;
+    }
+    std::uint32_t left = 0, right = 0;
+    for (std::size_t i = 0; i < 18; i += 2) {
+        encipherBlock(*this, left, right);
+        p[i] = left;
+        p[i + 1] = right;
+    }
+    for (auto& box : s)
+        for (std::size_t i = 0; i < 256; i += 2) {
+            encipherBlock(*this, left, right);
+            box[i] = left;
+            box[i + 1] = right;
+        }
+}
+
+void BlowfishEngine::cryptBlocks(std::uint8_t* blocks, std::size_t blockCount,
+                                 Direction direction) const {
     if (direction == Direction::encipher)
-        transformAll<true>(state, blocks, blockCount);
+        transformAll<true>(*this, blocks, blockCount);
     else
-        transformAll<false>(state, blocks, blockCount);
+        transformAll<false>(*this, blocks, blockCount);
 }
 
 }  // namespace tessaly::blowfish

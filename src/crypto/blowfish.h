@@ -12,30 +12,27 @@
 #include <cstdint>
 #include <span>
 
+#include "direction.h"
+
 namespace tessaly::blowfish {
 
 constexpr std::size_t blockSize = 8;
 constexpr std::size_t maxKeySize = 56;
 
-struct BlowfishState {
-    std::array<std::uint32_t, 18> p;                // P0..P17
-    std::array<std::array<std::uint32_t, 256>, 4> s;  // S0..S3
-};
-
 // The digits of pi that every schedule starts from.
 extern const std::array<std::uint32_t, 18> initialP;
 extern const std::array<std::array<std::uint32_t, 256>, 4> initialS;
 
-enum class Direction { encipher, decipher };
+struct BlowfishEngine {
+    // Starts from the initial constants and mixes in the key (521 encipherments); an empty key
+    // leaves the engine unkeyed, on the initial constants. Keys over 56 bytes are the caller's
+    // to shorten.
+    void setKey(std::span<const std::uint8_t> key);
+    // Transforms blockCount whole blocks in place, several at a time.
+    void cryptBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const;
 
-// Sets the state to the initial constants.
-void reset(BlowfishState& state);
-// Mixes in a key of 1 to 56 bytes (521 encipherments); an empty key leaves the state alone.
-void setKey(BlowfishState& state, std::span<const std::uint8_t> key);
-void encipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_t& right);
-void decipherBlock(const BlowfishState& state, std::uint32_t& left, std::uint32_t& right);
-// Transforms blockCount whole blocks in place, several at a time.
-void cryptBlocks(const BlowfishState& state, std::uint8_t* blocks, std::size_t blockCount,
-                 Direction direction);
+    std::array<std::uint32_t, 18> p;                  // P0..P17
+    std::array<std::array<std::uint32_t, 256>, 4> s;  // S0..S3
+};
 
 }  // namespace tessaly::blowfish

@@ -20,7 +20,6 @@ Features detect() {
     if (!__get_cpuid(0, &a, &b, &c, &d)) return f;
     const unsigned maxLeaf = a;
     if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
-    f.sse2 = (d & bit_SSE2) != 0;
     f.ssse3 = (c & bit_SSSE3) != 0;
     f.sse41 = (c & bit_SSE4_1) != 0;
     f.aesni = (c & bit_AES) != 0;
@@ -40,18 +39,16 @@ Features detect() {
 }
 
 std::uint32_t pack(const Features& f) {
-    return 1u | f.sse2 << 1 | f.ssse3 << 2 | f.sse41 << 3 | f.avx2 << 4 | f.aesni << 5 |
-           f.sha << 6;
+    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5;
 }
 
 Features unpack(std::uint32_t bits) {
     Features f;
-    f.sse2 = bits & 1u << 1;
-    f.ssse3 = bits & 1u << 2;
-    f.sse41 = bits & 1u << 3;
-    f.avx2 = bits & 1u << 4;
-    f.aesni = bits & 1u << 5;
-    f.sha = bits & 1u << 6;
+    f.ssse3 = bits & 1u << 1;
+    f.sse41 = bits & 1u << 2;
+    f.avx2 = bits & 1u << 3;
+    f.aesni = bits & 1u << 4;
+    f.sha = bits & 1u << 5;
     return f;
 }
 

@@ -8,7 +8,6 @@
 namespace tessaly::cpu {
 
 struct Features {
-    bool sse2 = false;
     bool ssse3 = false;
     bool sse41 = false;
     bool avx2 = false;   // only when the OS also saves the YMM registers

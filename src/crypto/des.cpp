@@ -202,15 +202,11 @@ void runAllBlocks(std::uint8_t* blocks, std::size_t blockCount, const std::uint3
     for (; i < blockCount; ++i) runBlocks<P, 1>(blocks + blockSize * i, passKeys, passDirections, passes);
 }
 
-constexpr Direction opposite(Direction d) {
-    return d == Direction::encipher ? Direction::decipher : Direction::encipher;
-}
-
 }  // namespace
 
 template <const PTable& P>
-void BasicDesEngine<P>::setKey(const std::uint8_t* key) {
-    const std::uint64_t keyBits = std::uint64_t{load32_be(key)} << 32 | load32_be(key + 4);
+void BasicDesEngine<P>::setKey(std::span<const std::uint8_t, keySize> key) {
+    const std::uint64_t keyBits = std::uint64_t{load32_be(key.data())} << 32 | load32_be(key.data() + 4);
     const std::uint64_t halves = selectBits(keyBits, 64, permutedChoice1);
     std::uint32_t c = static_cast<std::uint32_t>(halves >> 28), d = static_cast<std::uint32_t>(halves & 0x0FFFFFFF);
     for (int n = 0; n < 16; ++n) {
@@ -227,29 +223,21 @@ void BasicDesEngine<P>::setKey(const std::uint8_t* key) {
 }
 
 template <const PTable& P>
-void BasicDesEngine<P>::loadBlock(const std::uint8_t* in) {
-    for (int i = 0; i < 8; ++i) input_[i] = in[i];
-}
-
-template <const PTable& P>
-void BasicDesEngine<P>::transformBlock(int direction, std::uint8_t* out) const {
-    std::uint8_t block[8];
-    for (int i = 0; i < 8; ++i) block[i] = input_[i];
-    transformBlocks(block, 1, direction == 1 ? Direction::decipher : Direction::encipher);
-    for (int i = 0; i < 8; ++i) out[i] = block[i];
-}
-
-template <const PTable& P>
-void BasicDesEngine<P>::transformBlocks(std::uint8_t* blocks, std::size_t blockCount,
-                                        Direction direction) const {
+void BasicDesEngine<P>::cryptBlocks(std::uint8_t* blocks, std::size_t blockCount,
+                                    Direction direction) const {
     const std::uint32_t* keys[] = {roundKeys.data()};
     runAllBlocks<P>(blocks, blockCount, keys, &direction, 1);
 }
 
 template <const PTable& P>
-void BasicDesEngine<P>::tripleTransformBlocks(const BasicDesEngine& first,
-                                              const BasicDesEngine& second, std::uint8_t* blocks,
-                                              std::size_t blockCount, Direction direction) {
+void BasicTripleDesEngine<P>::setKey(std::span<const std::uint8_t, keySize> key) {
+    first.setKey(key.template first<8>());
+    second.setKey(key.template last<8>());
+}
+
+template <const PTable& P>
+void BasicTripleDesEngine<P>::cryptBlocks(std::uint8_t* blocks, std::size_t blockCount,
+                                          Direction direction) const {
     const std::uint32_t* keys[] = {first.roundKeys.data(), second.roundKeys.data(),
                                    first.roundKeys.data()};
     const Direction directions[] = {direction, opposite(direction), direction};
@@ -258,23 +246,7 @@ void BasicDesEngine<P>::tripleTransformBlocks(const BasicDesEngine& first,
 
 template class BasicDesEngine<libraryP>;
 template class BasicDesEngine<standardP>;
-
-void cryptBlocks(std::span<const std::uint8_t, 8> key, std::uint8_t* blocks,
-                 std::size_t blockCount, Direction direction) {
-    DesEngine engine;
-    engine.setKey(key.data());
-    engine.transformBlocks(blocks, blockCount, direction);
-    wipeObject(engine);
-}
-
-void tripleCryptBlocks(std::span<const std::uint8_t, 16> key, std::uint8_t* blocks,
-                       std::size_t blockCount, Direction direction) {
-    DesEngine first, second;
-    first.setKey(key.data());
-    second.setKey(key.data() + 8);
-    DesEngine::tripleTransformBlocks(first, second, blocks, blockCount, direction);
-    wipeObject(first);
-    wipeObject(second);
-}
+template class BasicTripleDesEngine<libraryP>;
+template class BasicTripleDesEngine<standardP>;
 
 }  // namespace tessaly::des

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 
+#include "direction.h"
+
 namespace tessaly::des {
 
 constexpr std::size_t blockSize = 8;
@@ -30,41 +32,37 @@ inline constexpr PTable libraryP = [] {
     return p;
 }();
 
-enum class Direction { encipher, decipher };
-
 // The combined S-box and P tables (SP tables) are generated at compile time from the FIPS
 // S-boxes and the P table given here.
 template <const PTable& P>
 class BasicDesEngine {
 public:
+    static constexpr std::size_t keySize = 8;
     // Computes the 16 round keys. Parity bits (the low bit of each byte) are ignored.
-    void setKey(const std::uint8_t* key);
-    void loadBlock(const std::uint8_t* in);
-    // Runs the cipher on the loaded block; direction 1 deciphers, anything else enciphers.
-    void transformBlock(int direction, std::uint8_t* out) const;
+    void setKey(std::span<const std::uint8_t, keySize> key);
     // Transforms blockCount whole blocks in place.
-    void transformBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const;
-    // E(first, D(second, E(first, block))) for each block in place, or the inverse
-    // D(first, E(second, D(first, block))) when deciphering.
-    static void tripleTransformBlocks(const BasicDesEngine& first, const BasicDesEngine& second,
-                                      std::uint8_t* blocks, std::size_t blockCount,
-                                      Direction direction);
+    void cryptBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const;
 
     // Round keys as the round function uses them: for round n, the S-box groups 1, 3, 5, 7
     // (one byte each, low 6 bits) in roundKeys[2n] and groups 2, 4, 6, 8 in roundKeys[2n + 1].
-    std::array<std::uint32_t, 32> roundKeys{};
+    std::array<std::uint32_t, 32> roundKeys;
+};
 
-private:
-    std::array<std::uint8_t, 8> input_{};
+// Two-key triple DES: E(first, D(second, E(first, block))) for each block, or the inverse
+// D(first, E(second, D(first, block))) when deciphering.
+template <const PTable& P>
+class BasicTripleDesEngine {
+public:
+    static constexpr std::size_t keySize = 16;  // the first key, then the second
+    void setKey(std::span<const std::uint8_t, keySize> key);
+    void cryptBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const;
+
+    BasicDesEngine<P> first, second;
 };
 
 using DesEngine = BasicDesEngine<libraryP>;
+using TripleDesEngine = BasicTripleDesEngine<libraryP>;
 using StandardDesEngine = BasicDesEngine<standardP>;
-
-// The whole-buffer operations behind DoDES and Do3DES (blockCount whole blocks in place).
-void cryptBlocks(std::span<const std::uint8_t, 8> key, std::uint8_t* blocks,
-                 std::size_t blockCount, Direction direction);
-void tripleCryptBlocks(std::span<const std::uint8_t, 16> key, std::uint8_t* blocks,
-                       std::size_t blockCount, Direction direction);
+using StandardTripleDesEngine = BasicTripleDesEngine<standardP>;
 
 }  // namespace tessaly::des

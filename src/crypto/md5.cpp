@@ -132,37 +132,45 @@ void digest(std::span<const std::uint8_t> data, std::uint8_t* out) {
     finish(context, out);
 }
 
-void hmac(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data,
-          std::uint8_t* out) {
+void initialise(HmacContext& context, std::span<const std::uint8_t> key) {
     std::uint8_t hashedKey[digestSize];
     if (key.size() > blockSize) {
         digest(key, hashedKey);
         key = hashedKey;
     }
     std::uint8_t innerPad[blockSize] = {};
-    std::uint8_t outerPad[blockSize] = {};
+    context.outerPad = {};
     std::memcpy(innerPad, key.data(), key.size());
-    std::memcpy(outerPad, key.data(), key.size());
+    std::memcpy(context.outerPad.data(), key.data(), key.size());
     for (std::size_t i = 0; i < blockSize; ++i) {
         innerPad[i] ^= 0x36;
-        outerPad[i] ^= 0x5c;
+        context.outerPad[i] ^= 0x5c;
     }
-
-    MD5Context context;
-    initialise(context);
-    update(context, innerPad);
-    update(context, data);
-    finish(context, out);  // the inner digest goes to out, and is read back from there
-
-    initialise(context);
-    update(context, outerPad);
-    update(context, {out, digestSize});
-    finish(context, out);
-
+    initialise(context.inner);
+    update(context.inner, innerPad);
     wipe(hashedKey, sizeof hashedKey);
     wipe(innerPad, sizeof innerPad);
-    wipe(outerPad, sizeof outerPad);
+}
+
+void update(HmacContext& context, std::span<const std::uint8_t> data) { update(context.inner, data); }
+
+void finish(HmacContext& context, std::uint8_t* out) {
+    std::uint8_t innerDigest[digestSize];
+    finish(context.inner, innerDigest);
+    initialise(context.inner);
+    update(context.inner, context.outerPad);
+    update(context.inner, innerDigest);
+    finish(context.inner, out);
+    wipe(innerDigest, sizeof innerDigest);
     wipeObject(context);
+}
+
+void hmac(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data,
+          std::uint8_t* out) {
+    HmacContext context;
+    initialise(context, key);
+    update(context, data);
+    finish(context, out);
 }
 
 }  // namespace tessaly::md5

@@ -27,8 +27,18 @@ void finish(MD5Context& context, std::uint8_t* digest);
 // One-shot MD5 of data.
 void digest(std::span<const std::uint8_t> data, std::uint8_t* out);
 
-// HMAC-MD5 of data under key (a key over 64 bytes is hashed first). out may overlap key or
-// data: both are consumed before out is written. Pads, hashed key and contexts are wiped.
+// HMAC-MD5 (a key over 64 bytes is hashed first) as a streaming engine: the inner context
+// and the outer pad. finish writes the 16-byte result and wipes the context.
+struct HmacContext {
+    MD5Context inner;
+    std::array<std::uint8_t, 64> outerPad;
+};
+void initialise(HmacContext& context, std::span<const std::uint8_t> key);
+void update(HmacContext& context, std::span<const std::uint8_t> data);
+void finish(HmacContext& context, std::uint8_t* out);
+
+// One-shot HMAC-MD5 of data under key. out may overlap key or data: both are consumed
+// before out is written. Pads, hashed key and contexts are wiped.
 void hmac(std::span<const std::uint8_t> key, std::span<const std::uint8_t> data,
           std::uint8_t* out);
 

@@ -96,29 +96,45 @@ void remainderLong(const Limb* u, int uSize, const Limb* v, int vSize, Limb* r) 
     r[vSize - 1] = un[vSize - 1] >> shift;
 }
 
+// -m0^-1 mod 2^32 for odd m0, by Newton's iteration: each step doubles the correct low bits.
+Limb negatedInverse(Limb m0) {
+    Limb x = m0;  // right to 3 bits, since m0 * m0 = 1 mod 8 for odd m0
+    for (int i = 0; i < 4; ++i) x *= 2 - m0 * x;
+    return 0 - x;
+}
+
+// r = r - m when r (n limbs, with `overflow` the limb above them) is not below m, the one
+// reduction every engine ends with; r stays below m when it started below 2m.
+void subtractIfNotBelow(Limb* r, const Limb* m, int n, Limb overflow) {
+    bool notBelow = overflow != 0;
+    if (!notBelow) {
+        notBelow = true;  // equal counts as not below
+        for (int i = n - 1; i >= 0; --i)
+            if (r[i] != m[i]) {
+                notBelow = r[i] > m[i];
+                break;
+            }
+    }
+    if (!notBelow) return;
+    Wide borrow = 0;
+    for (int i = 0; i < n; ++i) {
+        const Wide d = Wide{r[i]} - m[i] - borrow;
+        r[i] = static_cast<Limb>(d);
+        borrow = (d >> 32) & 1;
+    }
+}
+
 // 2^k mod m by doubling 1 k times, reducing as it goes; one spare limb holds the bit a
 // doubling carries out.
 Natural powerOfTwoModulo(int k, const Natural& m) {
     const int n = m.size;
     Limb r[maxLimbs + 1] = {1};
-    const auto notBelowModulus = [&] {
-        if (r[n] != 0) return true;
-        for (int i = n - 1; i >= 0; --i)
-            if (r[i] != m.limbs[i]) return r[i] > m.limbs[i];
-        return true;
-    };
-    if (notBelowModulus()) r[0] = 0;  // m = 1
+    subtractIfNotBelow(r, m.limbs.data(), n, 0);  // m = 1
     for (int doubling = 0; doubling < k; ++doubling) {
         for (int i = n; i > 0; --i) r[i] = r[i] << 1 | r[i - 1] >> 31;
         r[0] <<= 1;
-        if (notBelowModulus()) {
-            Wide borrow = 0;
-            for (int i = 0; i <= n; ++i) {
-                const Wide d = Wide{r[i]} - (i < n ? m.limbs[i] : 0) - borrow;
-                r[i] = static_cast<Limb>(d);
-                borrow = (d >> 32) & 1;
-            }
-        }
+        subtractIfNotBelow(r, m.limbs.data(), n, r[n]);
+        r[n] = 0;
     }
     Natural result;
     for (int i = 0; i < n; ++i) result.limbs[i] = r[i];
@@ -156,25 +172,8 @@ void montgomeryMultiply(Limb* r, const Limb* a, const Limb* b, const Limb* m, Li
         t[n] = t[n + 1] + static_cast<Limb>(s >> 32);
     }
     // t < 2m: subtract m once when t >= m.
-    bool atLeast = t[n] != 0;
-    if (!atLeast) {
-        atLeast = true;
-        for (int i = n - 1; i >= 0; --i)
-            if (t[i] != m[i]) {
-                atLeast = t[i] > m[i];
-                break;
-            }
-    }
-    if (atLeast) {
-        Wide borrow = 0;
-        for (int i = 0; i < n; ++i) {
-            const Wide d = Wide{t[i]} - m[i] - borrow;
-            r[i] = static_cast<Limb>(d);
-            borrow = (d >> 32) & 1;
-        }
-    } else {
-        for (int i = 0; i < n; ++i) r[i] = t[i];
-    }
+    subtractIfNotBelow(t, m, n, t[n]);
+    for (int i = 0; i < n; ++i) r[i] = t[i];
 }
 
 // The exponent's bits from the top, as a sliding window of up to four bits: each step squares
@@ -372,22 +371,22 @@ TESSALY_AVX2 void powerBatch(const BatchKey& key, const Natural& exponent, const
             x.limbs[word] |= static_cast<Limb>(v);
             if (word + 1 < maxLimbs) x.limbs[word + 1] |= static_cast<Limb>(v >> 32);
         }
+        subtractIfNotBelow(x.limbs.data(), modulus.limbs.data(), maxLimbs, 0);  // the result is below 2m
         x.size = maxLimbs;
         trim(x);
-        while (compare(x, modulus) >= 0) {  // the result is below 2m
-            Wide borrow = 0;
-            for (int i = 0; i < maxLimbs; ++i) {
-                const Wide d = Wide{x.limbs[i]} - modulus.limbs[i] - borrow;
-                x.limbs[i] = static_cast<Limb>(d);
-                borrow = (d >> 32) & 1;
-            }
-            x.size = maxLimbs;
-            trim(x);
-        }
     }
 }
 
 #endif  // TESSALY_RSA_AVX2
+
+// Whether odd moduli go to the four-at-a-time engine on this processor.
+bool fourAtATime() {
+#ifdef TESSALY_RSA_AVX2
+    return cpu::features().avx2;
+#else
+    return false;
+#endif
+}
 
 }  // namespace
 
@@ -445,25 +444,16 @@ int compare(const Natural& a, const Natural& b) {
 ModularPower::ModularPower(const Natural& exponent, const Natural& modulus)
     : exponent_(exponent), modulus_(modulus), montgomery_(modulus.limbs[0] & 1) {
     if (!montgomery_) return;
-    // -m^-1 mod 2^32 by Newton's iteration: each step doubles the correct low bits.
-    const Limb m0 = modulus.limbs[0];
-    Limb x = m0;  // right to 3 bits, since m0 * m0 = 1 mod 8 for odd m0
-    for (int i = 0; i < 4; ++i) x *= 2 - m0 * x;
-    inverse_ = 0 - x;
+    inverse_ = negatedInverse(modulus.limbs[0]);
     rSquared_ = powerOfTwoModulo(64 * modulus.size, modulus);
-#ifdef TESSALY_RSA_AVX2
-    const auto cpu = cpu::features();
-    if (cpu.avx2) batch_.emplace(modulus);
-#endif
+    if (fourAtATime()) batch_.emplace(modulus);
 }
 
 BatchKey::BatchKey(const Natural& m) : modulus{}, rSquared{} {
     const int bits = 32 * m.size - std::countl_zero(m.limbs[m.size - 1]);
     limbs = (bits + 2 + radixBits - 1) / radixBits;
     for (int j = 0; j < limbs; ++j) modulus[j] = radixLimb(m, j);
-    Limb x = m.limbs[0];  // the inverse mod 2^32, as for the 32-bit engine; its low 28 bits serve
-    for (int i = 0; i < 4; ++i) x *= 2 - m.limbs[0] * x;
-    inverse = (0 - x) & radixMask;
+    inverse = negatedInverse(m.limbs[0]) & radixMask;  // its low 28 bits serve mod 2^28
     const Natural r2 = powerOfTwoModulo(2 * radixBits * limbs, m);
     for (int j = 0; j < limbs; ++j) rSquared[j] = radixLimb(r2, j);
 }
@@ -491,6 +481,8 @@ Natural ModularPower::power(const Natural& base) const {
     return powerPlain(base, exponent_, modulus_);
 }
 
+const char* powerPathName() { return fourAtATime() ? "avx2" : "portable"; }
+
 NumberOperation::NumberOperation(const char* exponentText, const char* modulusText)
     : keysWellFormed_(parse(exponentText ? exponentText : "", exponent_) &&
                       parse(modulusText ? modulusText : "", modulus_)) {
@@ -508,8 +500,6 @@ Status NumberOperation::check(std::string_view text, Natural& number) const {
     if (!keysWellFormed_ || !parse(text, number)) return Status::malformedText;
     return check(number);
 }
-
-Natural NumberOperation::run(const Natural& number) const { return power_->power(number); }
 
 void NumberOperation::runMany(const Natural* numbers, Natural* results, std::size_t count) const {
     if (count > 0) power_->powerMany(numbers, results, count);

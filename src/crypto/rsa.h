@@ -68,6 +68,9 @@ private:
     std::optional<BatchKey> batch_;
 };
 
+// The way powerMany runs on this processor: "avx2" (four at a time) or "portable".
+const char* powerPathName();
+
 // The number operation of DoRSA with one key: checks in the order hosts see them (malformed
 // texts, then a number not below the modulus, then a zero exponent), then x^e mod m. Null key
 // texts read as empty, and an empty text as zero.
@@ -78,7 +81,6 @@ public:
     // Reads number from text too.
     Status check(std::string_view text, Natural& number) const;
     // For numbers that check() accepted.
-    Natural run(const Natural& number) const;
     void runMany(const Natural* numbers, Natural* results, std::size_t count) const;
 
 private:

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "bytes.h"
+#include "wipe.h"
 #include "cpu_features.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -216,6 +217,7 @@ void finish(SHA256Context& context, std::uint8_t* digest) {
     update(context, {padding.data(), padLength});
     update(context, lengthBytes);
     for (int i = 0; i < 8; ++i) store32_be(digest + 4 * i, context.state[i]);
+    wipeObject(context);
 }
 
 void digest(std::span<const std::uint8_t> data, std::uint8_t* out) {

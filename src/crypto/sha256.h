@@ -21,8 +21,8 @@ struct SHA256Context {
 void initialise(SHA256Context& context);
 // Absorbs the bytes; whole blocks are compressed straight from data.
 void update(SHA256Context& context, std::span<const std::uint8_t> data);
-// Pads and writes the 32-byte digest (each word most significant byte first). digest may
-// overlap anything already absorbed.
+// Pads, writes the 32-byte digest (each word most significant byte first), then wipes the
+// context. digest may overlap anything already absorbed.
 void finish(SHA256Context& context, std::uint8_t* digest);
 
 // One-shot SHA-256 of data.

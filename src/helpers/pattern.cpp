@@ -4,12 +4,10 @@
 #include <cstdint>
 
 #include "frame/export_entry.h"
+#include "helpers/ascii.h"
 
 namespace tessaly::pattern {
 namespace {
-
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 // Past the "]" that closes the class at q, or at the pattern's end when none does.
 const char* skipClass(const char* q) {

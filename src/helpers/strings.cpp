@@ -5,8 +5,12 @@
 #include <string_view>
 
 #include "frame/export_entry.h"
+#include "helpers/ascii.h"
 
 namespace {
+
+using tessaly::lowerAscii;
+using tessaly::upperAscii;
 
 std::string_view textOf(const char* text) { return text ? std::string_view(text) : std::string_view(); }
 
@@ -15,10 +19,6 @@ std::int32_t sign(int comparison) { return comparison < 0 ? -1 : comparison > 0 
 std::int32_t positionOrMinusOne(std::size_t position) {
     return position == std::string_view::npos ? -1 : static_cast<std::int32_t>(position);
 }
-
-// Case conversion covers the ASCII letters only.
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 template <typename Accept>
 std::int32_t consistsOf(const char* text, Accept accept) {

@@ -115,9 +115,7 @@ TESSALY_EXPORT std::uint8_t TESSALY_API GetBiosInfo_zk(char* buffer) {
     const auto openSection = nativeEntry<NtOpenSectionFunction>(ntdll, "NtOpenSection");
     const auto mapViewOfSection = nativeEntry<NtMapViewOfSectionFunction>(ntdll, "NtMapViewOfSection");
     const auto unmapViewOfSection = nativeEntry<NtUnmapViewOfSectionFunction>(ntdll, "NtUnmapViewOfSection");
-    if (!initUnicodeString || !openSection || !mapViewOfSection || !unmapViewOfSection ||
-        !GetProcAddress(ntdll, "RtlNtStatusToDosError"))
-        return 0;
+    if (!initUnicodeString || !openSection || !mapViewOfSection || !unmapViewOfSection) return 0;
 
     UnicodeString name;
     initUnicodeString(&name, L"\\device\\physicalmemory");

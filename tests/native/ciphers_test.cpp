@@ -31,16 +31,16 @@ TEST(Aes, EveryPathMatchesTheTables) {
     std::mt19937 rng(1);
     for (int round = 0; round < 300; ++round) {
         const auto key = randomBytes(rng, std::vector<std::size_t>{16, 24, 32}[round % 3]);
-        aes::AesContext context;
-        ASSERT_EQ(aes::setKey(context, key), 0);
+        aes::AesEngine engine;
+        ASSERT_TRUE(engine.setKey(key, Direction::decipher));
         const std::size_t blocks = rng() % 20;
         const auto data = randomBytes(rng, blocks * 16);
-        for (auto direction : {aes::Direction::encipher, aes::Direction::decipher}) {
+        for (auto direction : {Direction::encipher, Direction::decipher}) {
             auto expected = data;
-            paths[0].cryptBlocks(context, expected.data(), blocks, direction);
+            paths[0].cryptBlocks(engine, expected.data(), blocks, direction);
             for (const auto& path : paths.subspan(1)) {
                 auto actual = data;
-                path.cryptBlocks(context, actual.data(), blocks, direction);
+                path.cryptBlocks(engine, actual.data(), blocks, direction);
                 EXPECT_EQ(actual, expected) << path.name << " with " << key.size() << "-byte key";
             }
         }
@@ -77,9 +77,10 @@ TEST(Des, EngineOverTheStandardPIsOpenSslDes) {
     for (int round = 0; round < 500; ++round) {
         auto key = randomBytes(rng, 16);
         const auto data = randomBytes(rng, 8 * (1 + rng() % 8));
-        des::StandardDesEngine k1, k2;
-        k1.setKey(key.data());
-        k2.setKey(key.data() + 8);
+        des::StandardDesEngine k1;
+        des::StandardTripleDesEngine k12;
+        k1.setKey(std::span<const std::uint8_t, 8>(key.data(), 8));
+        k12.setKey(std::span<const std::uint8_t, 16>(key.data(), 16));
         DES_cblock b1, b2;
         std::memcpy(b1, key.data(), 8);
         std::memcpy(b2, key.data() + 8, 8);
@@ -88,8 +89,8 @@ TEST(Des, EngineOverTheStandardPIsOpenSslDes) {
         DES_set_key_unchecked(&b2, &s2);
 
         auto single = data, triple = data;
-        k1.transformBlocks(single.data(), data.size() / 8, des::Direction::encipher);
-        des::StandardDesEngine::tripleTransformBlocks(k1, k2, triple.data(), data.size() / 8, des::Direction::encipher);
+        k1.cryptBlocks(single.data(), data.size() / 8, Direction::encipher);
+        k12.cryptBlocks(triple.data(), data.size() / 8, Direction::encipher);
         for (std::size_t at = 0; at < data.size(); at += 8) {
             DES_cblock in, out, out3;
             std::memcpy(in, data.data() + at, 8);
@@ -98,14 +99,14 @@ TEST(Des, EngineOverTheStandardPIsOpenSslDes) {
             EXPECT_EQ(std::memcmp(single.data() + at, out, 8), 0) << "DES block " << at / 8;
             EXPECT_EQ(std::memcmp(triple.data() + at, out3, 8), 0) << "3DES block " << at / 8;
         }
-        k1.transformBlocks(single.data(), data.size() / 8, des::Direction::decipher);
+        k1.cryptBlocks(single.data(), data.size() / 8, Direction::decipher);
         EXPECT_EQ(single, data);
     }
 }
 
 // Published-order Blowfish over the library's constants, to hold them against OpenSSL's.
 struct PublishedBlowfish {
-    blowfish::BlowfishState state;
+    blowfish::BlowfishEngine state;
     std::uint32_t f(std::uint32_t x) const {
         return ((state.s[0][x >> 24] + state.s[1][(x >> 16) & 255]) ^ state.s[2][(x >> 8) & 255]) + state.s[3][x & 255];
     }
@@ -119,8 +120,12 @@ struct PublishedBlowfish {
         r ^= state.p[16];
         l ^= state.p[17];
     }
+    void reset() {
+        state.p = blowfish::initialP;
+        state.s = blowfish::initialS;
+    }
     explicit PublishedBlowfish(const std::vector<std::uint8_t>& key) {
-        blowfish::reset(state);
+        reset();
         for (std::size_t i = 0; i < 18; ++i) {
             std::uint32_t word = 0;
             for (std::size_t j = 0; j < 4; ++j) word = word << 8 | key[(4 * i + j) % key.size()];
@@ -157,7 +162,7 @@ TEST(Blowfish, UnkeyedInBothByteOrders) {
     const std::uint8_t library[8] = {0x01, 0xF5, 0xD2, 0xA3, 0xC5, 0x23, 0xD4, 0xB7};
     EXPECT_EQ(std::memcmp(block, library, 8), 0);
     PublishedBlowfish published({0});
-    blowfish::reset(published.state);
+    published.reset();
     std::uint32_t l = 0, r = 0;
     published.encipher(l, r);
     EXPECT_EQ(l, 0x706D9FCCu);

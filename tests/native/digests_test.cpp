@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crypto/md5.h"
+#include "formats/digests.h"
 #include "crypto/sha256.h"
 #include "common/test_vectors.h"
 #include "tessaly.h"
@@ -18,19 +19,17 @@ namespace {
 
 using testing::randomBytes;
 
-// Feeds data to a streaming engine in pieces of random sizes (0 included).
-template <typename Context, typename Init, typename Update, typename Finish>
-std::vector<std::uint8_t> streamed(std::mt19937& rng, const std::vector<std::uint8_t>& data,
-                                   std::size_t digestSize, Init init, Update update, Finish finish) {
-    Context context;
-    init(context);
+// Feeds data to a digest stream in pieces of random sizes (0 included).
+std::vector<std::uint8_t> streamed(std::mt19937& rng, formats::Digest digest, const std::vector<std::uint8_t>& key,
+                                   const std::vector<std::uint8_t>& data) {
+    formats::DigestStream stream(digest, key);
     for (std::size_t at = 0; at < data.size();) {
         const std::size_t piece = std::min<std::size_t>(data.size() - at, rng() % 3 == 0 ? rng() % 4 : rng() % 300);
-        update(context, std::span<const std::uint8_t>(data.data() + at, piece));
+        stream.update(std::span<const std::uint8_t>(data.data() + at, piece));
         at += piece;
     }
-    std::vector<std::uint8_t> out(digestSize);
-    finish(context, out.data());
+    std::vector<std::uint8_t> out(formats::digestSizeOf(digest));
+    EXPECT_EQ(stream.finish(out.data()), out.size());
     return out;
 }
 
@@ -38,25 +37,41 @@ TEST(Digests, AnyChunkingGivesTheOneShotDigest) {
     std::mt19937 rng(5);
     for (int round = 0; round < 300; ++round) {
         const auto data = randomBytes(rng, rng() % 2000);
-        std::vector<std::uint8_t> md5Once(16), shaOnce(32);
+        const auto key = randomBytes(rng, 1 + rng() % 100);
+        std::vector<std::uint8_t> md5Once(16), hmacOnce(16), shaOnce(32);
         md5::digest(data, md5Once.data());
+        md5::hmac(key, data, hmacOnce.data());
         sha256::digest(data, shaOnce.data());
-        EXPECT_EQ((streamed<md5::MD5Context>(rng, data, 16, md5::initialise, md5::update, md5::finish)), md5Once);
-        EXPECT_EQ((streamed<sha256::SHA256Context>(rng, data, 32, sha256::initialise, sha256::update,
-                                                   sha256::finish)),
-                  shaOnce);
+        EXPECT_EQ(streamed(rng, formats::Digest::md5, {}, data), md5Once);
+        EXPECT_EQ(streamed(rng, formats::Digest::hmacMd5, key, data), hmacOnce);
+        EXPECT_EQ(streamed(rng, formats::Digest::sha256, {}, data), shaOnce);
     }
 }
 
-TEST(Digests, Md5FinishWipesItsContext) {
-    md5::MD5Context context;
-    md5::initialise(context);
-    const std::uint8_t data[100] = {1, 2, 3};
-    md5::update(context, data);
-    std::uint8_t digest[16];
-    md5::finish(context, digest);
+template <typename Context>
+bool allZero(const Context& context) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&context);
-    EXPECT_TRUE(std::all_of(bytes, bytes + sizeof context, [](auto b) { return b == 0; }));
+    return std::all_of(bytes, bytes + sizeof context, [](auto b) { return b == 0; });
+}
+
+TEST(Digests, FinishWipesTheContext) {
+    const std::uint8_t data[100] = {1, 2, 3};
+    std::uint8_t digest[32];
+    md5::MD5Context md5Context;
+    md5::initialise(md5Context);
+    md5::update(md5Context, data);
+    md5::finish(md5Context, digest);
+    EXPECT_TRUE(allZero(md5Context));
+    md5::HmacContext hmacContext;
+    md5::initialise(hmacContext, std::span<const std::uint8_t>(data, 3));
+    md5::update(hmacContext, data);
+    md5::finish(hmacContext, digest);
+    EXPECT_TRUE(allZero(hmacContext));
+    sha256::SHA256Context shaContext;
+    sha256::initialise(shaContext);
+    sha256::update(shaContext, data);
+    sha256::finish(shaContext, digest);
+    EXPECT_TRUE(allZero(shaContext));
 }
 
 TEST(Sha256, EveryCompressionPathGivesTheSameState) {
