@@ -3,12 +3,13 @@
 #   ./build.sh demo    build both DLLs and run the demo host against each under Wine
 #   ./build.sh test    build every target and run every test suite (what CI runs)
 #   ./build.sh bench   print the benchmark table (both DLLs under Wine, native core, counterparts)
+#                      and the tool's rate on a 1 GiB file beside openssl and sha256sum
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 usage() {
-  sed -n '3,5p' "$0" | sed 's/^# *//'
+  sed -n '3,6p' "$0" | sed 's/^# *//'
   exit 2
 }
 
@@ -70,6 +71,8 @@ case "${1:-}" in
     (cd build/windows-i686-portable/bin && ../../../cmake/wine-run.sh win32 ../../windows-i686/wineprefix dll_bench.exe) \
       > "$portable_figures"
     build/native-release/bench/native_bench "$figures" "$figures64" "$portable_figures"
+    echo "== the tessaly tool"
+    scripts/tool-throughput.sh build/native-release/bin/tessaly build/tool-throughput
     ;;
   *)
     usage

@@ -3,6 +3,7 @@
 import os
 import shlex
 import subprocess
+import tempfile
 
 import pytest
 
@@ -11,9 +12,15 @@ class Runner:
     def __init__(self, command):
         self.command = shlex.split(command)
 
+    # Output goes to files, not pipes: under Wine a helper process the program starts (the
+    # desktop) inherits its streams and would keep a pipe open for seconds after it ends.
     def __call__(self, *args, input=b"", check=False):
-        result = subprocess.run(self.command + [str(a) for a in args], input=input,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            returncode = subprocess.run(self.command + [str(a) for a in args], input=input,
+                                        stdout=out, stderr=err, timeout=600).returncode
+            out.seek(0)
+            err.seek(0)
+            result = subprocess.CompletedProcess(args, returncode, out.read(), err.read())
         if check and result.returncode != 0:
             raise AssertionError(f"{args} failed with {result.returncode}: {result.stderr.decode(errors='replace')}")
         return result
