@@ -5,22 +5,34 @@
 
 namespace tessaly::formats {
 
-std::size_t Base64Encoder::update(std::span<const std::uint8_t> input, std::uint8_t* out) {
+namespace {
+
+// Codes input by whole groups: the bytes waiting from earlier calls are completed first, and
+// what is left over of a group waits for the next call.
+template <std::size_t Group, typename Code>
+std::size_t inWholeGroups(std::array<std::uint8_t, Group>& pending, std::size_t& pendingSize,
+                          std::span<const std::uint8_t> input, std::uint8_t* out, Code code) {
     std::size_t written = 0;
-    if (pendingSize_ > 0) {
-        const std::size_t taken = std::min(input.size(), 3 - pendingSize_);
-        std::memcpy(pending_.data() + pendingSize_, input.data(), taken);
-        pendingSize_ += taken;
+    if (pendingSize > 0) {
+        const std::size_t taken = std::min(input.size(), Group - pendingSize);
+        std::memcpy(pending.data() + pendingSize, input.data(), taken);
+        pendingSize += taken;
         input = input.subspan(taken);
-        if (pendingSize_ < 3) return 0;
-        written = base64::encode(pending_, out);
-        pendingSize_ = 0;
+        if (pendingSize < Group) return 0;
+        written = code(std::span<const std::uint8_t>(pending), out);
+        pendingSize = 0;
     }
-    const std::size_t whole = input.size() / 3 * 3;
-    if (whole > 0) written += base64::encode(input.first(whole), out + written);
-    pendingSize_ = input.size() - whole;
-    std::memcpy(pending_.data(), input.data() + whole, pendingSize_);
+    const std::size_t whole = input.size() / Group * Group;
+    if (whole > 0) written += code(input.first(whole), out + written);
+    pendingSize = input.size() - whole;
+    std::memcpy(pending.data(), input.data() + whole, pendingSize);
     return written;
+}
+
+}  // namespace
+
+std::size_t Base64Encoder::update(std::span<const std::uint8_t> input, std::uint8_t* out) {
+    return inWholeGroups(pending_, pendingSize_, input, out, base64::encode);
 }
 
 std::size_t Base64Encoder::finish(std::uint8_t* out) {
@@ -30,21 +42,7 @@ std::size_t Base64Encoder::finish(std::uint8_t* out) {
 }
 
 std::size_t Base64Decoder::update(std::span<const std::uint8_t> text, std::uint8_t* out) {
-    std::size_t written = 0;
-    if (pendingSize_ > 0) {
-        const std::size_t taken = std::min(text.size(), 4 - pendingSize_);
-        std::memcpy(pending_.data() + pendingSize_, text.data(), taken);
-        pendingSize_ += taken;
-        text = text.subspan(taken);
-        if (pendingSize_ < 4) return 0;
-        written = base64::decode(pending_, out);
-        pendingSize_ = 0;
-    }
-    const std::size_t whole = text.size() / 4 * 4;
-    if (whole > 0) written += base64::decode(text.first(whole), out + written);
-    pendingSize_ = text.size() - whole;
-    std::memcpy(pending_.data(), text.data() + whole, pendingSize_);
-    return written;
+    return inWholeGroups(pending_, pendingSize_, text, out, base64::decode);
 }
 
 bool CanonicalBase64Check::offend(std::uint64_t offset) {

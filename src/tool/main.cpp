@@ -47,6 +47,32 @@ void addCommon(CLI::App& command, Common& common) {
     command.add_flag("--quiet", common.quiet, "never show progress")->excludes(progress);
 }
 
+// Two flags of which exactly one must be given, such as -e and -d.
+void addDirection(CLI::App& command, bool& first, const char* firstName, const char* firstHelp, bool& second,
+                  const char* secondName, const char* secondHelp) {
+    auto* way = command.add_option_group("direction", "one of:");
+    way->add_flag(firstName, first, firstHelp);
+    way->add_flag(secondName, second, secondHelp);
+    way->require_option(1);
+}
+
+// What a command with one input ends with: FILE, the common options, and its run.
+template <typename Command>
+void addInputAndRun(CLI::App& command, Command& self) {
+    command.add_option("FILE", self.file, "input; standard input when absent or -");
+    addCommon(command, self.common);
+    command.callback([&self] { self.run(); });
+}
+
+// One run's input, output and progress.
+struct Streams {
+    Streams(const std::string& file, const Common& common)
+        : input(file), output(common.output), progress(common.showProgress(input), input.size()) {}
+    Input input;
+    Output output;
+    Progress progress;
+};
+
 // A key: the raw bytes of a file, or the same bytes in hexadecimal. Wiped when it goes.
 struct Key {
     std::string hex, file;
@@ -125,16 +151,12 @@ struct CipherCommand {
 
     void add(CLI::App& app, const char* description) {
         auto* command = app.add_subcommand(name, description);
-        auto* way = command->add_option_group("direction", "one of:");
-        way->add_flag("-e,--encipher", encipher,
-                      "encipher: the input rounded up to whole blocks, a short last block padded with zero bytes");
-        way->add_flag("-d,--decipher", decipher, "decipher: whole blocks in, every deciphered byte out");
-        way->require_option(1);
+        addDirection(*command, encipher, "-e,--encipher",
+                     "encipher: the input rounded up to whole blocks, a short last block padded with zero bytes",
+                     decipher, "-d,--decipher", "decipher: whole blocks in, every deciphered byte out");
         key.add(*command);
         command->add_option("--length", length, "with -d, write only the first N deciphered bytes")->option_text("N");
-        command->add_option("FILE", file, "input; standard input when absent or -");
-        addCommon(*command, common);
-        command->callback([this] { run(); });
+        addInputAndRun(*command, *this);
     }
 
     void run() {
@@ -244,15 +266,12 @@ struct Base64Command {
                           "with -d, accept only canonical RFC 4648 text (one final newline allowed)")
             ->needs(decoding);
         command->add_flag("-n", noNewline, "encoding: no newline after the text")->excludes(decoding);
-        command->add_option("FILE", file, "input; standard input when absent or -");
-        addCommon(*command, common);
-        command->callback([this] { run(); });
+        addInputAndRun(*command, *this);
     }
 
     void run() {
-        Input input(file);
-        Output output(common.output);
-        Progress progress(common.showProgress(input), input.size());
+        Streams streams(file, common);
+        auto& [input, output, progress] = streams;
         std::vector<std::uint8_t> out(std::max(formats::Base64Encoder::room(chunkSize),
                                                formats::Base64Decoder::room(chunkSize)));
         if (!decode) {
@@ -286,15 +305,11 @@ struct RsaCommand {
 
     void add(CLI::App& app) {
         auto* command = app.add_subcommand("rsa", "bytes to DoRSA's number line (-e), or such a line to bytes (-d)");
-        auto* way = command->add_option_group("direction", "one of:");
-        way->add_flag("-e,--encipher", encipher, "bytes to a line of numbers, as DoRSA's direction 0");
-        way->add_flag("-d,--decipher", decipher, "a line of numbers to bytes, as DoRSA's other direction");
-        way->require_option(1);
+        addDirection(*command, encipher, "-e,--encipher", "bytes to a line of numbers, as DoRSA's direction 0",
+                     decipher, "-d,--decipher", "a line of numbers to bytes, as DoRSA's other direction");
         command->add_option("--exponent", exponent, "the exponent in decimal")->option_text("DEC")->required();
         command->add_option("--modulus", modulus, "the modulus in decimal")->option_text("DEC")->required();
-        command->add_option("FILE", file, "input; standard input when absent or -");
-        addCommon(*command, common);
-        command->callback([this] { run(); });
+        addInputAndRun(*command, *this);
     }
 
     static void checkNumber(const std::string& text, const char* option) {
@@ -317,9 +332,8 @@ struct RsaCommand {
         checkNumber(exponent, "--exponent");
         checkNumber(modulus, "--modulus");
         const rsa::NumberOperation operation(exponent.c_str(), modulus.c_str());
-        Input input(file);
-        Output output(common.output);
-        Progress progress(common.showProgress(input), input.size());
+        Streams streams(file, common);
+        auto& [input, output, progress] = streams;
         if (encipher) {
             formats::RsaLineWriter writer(operation);
             std::vector<char> line(formats::RsaLineWriter::room(chunkSize));
@@ -356,21 +370,16 @@ struct XorCommand {
 
     void add(CLI::App& app) {
         auto* command = app.add_subcommand("xor", "Exclusive_OR: chain the bytes (-e) or unchain them (-d)");
-        auto* way = command->add_option_group("direction", "one of:");
-        way->add_flag("-e", chain, "chain: each byte XOR the previous output byte (any direction but 0)");
-        way->add_flag("-d", unchain, "unchain: each byte XOR the previous input byte (direction 0)");
-        way->require_option(1);
+        addDirection(*command, chain, "-e", "chain: each byte XOR the previous output byte (any direction but 0)",
+                     unchain, "-d", "unchain: each byte XOR the previous input byte (direction 0)");
         command->add_option("--seed", seed, "the byte before the first, 0 to 255")->option_text("N")->required();
-        command->add_option("FILE", file, "input; standard input when absent or -");
-        addCommon(*command, common);
-        command->callback([this] { run(); });
+        addInputAndRun(*command, *this);
     }
 
     void run() {
         formats::XorChain chainer(static_cast<std::uint8_t>(parseNumber(seed, "--seed", 255)), chain);
-        Input input(file);
-        Output output(common.output);
-        Progress progress(common.showProgress(input), input.size());
+        Streams streams(file, common);
+        auto& [input, output, progress] = streams;
         forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
             chainer.apply(bytes);
             output.write(bytes);
@@ -386,19 +395,13 @@ struct SubstCommand {
 
     void add(CLI::App& app) {
         auto* command = app.add_subcommand("subst", "Substitution: the table T (-e) or its inverse U (-d)");
-        auto* way = command->add_option_group("direction", "one of:");
-        way->add_flag("-e", forward, "apply T (direction 0)");
-        way->add_flag("-d", inverse, "apply U, the inverse of T");
-        way->require_option(1);
-        command->add_option("FILE", file, "input; standard input when absent or -");
-        addCommon(*command, common);
-        command->callback([this] { run(); });
+        addDirection(*command, forward, "-e", "apply T (direction 0)", inverse, "-d", "apply U, the inverse of T");
+        addInputAndRun(*command, *this);
     }
 
     void run() {
-        Input input(file);
-        Output output(common.output);
-        Progress progress(common.showProgress(input), input.size());
+        Streams streams(file, common);
+        auto& [input, output, progress] = streams;
         forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
             scramblers::substitute(bytes.data(), bytes.size(), inverse);
             output.write(bytes);
@@ -414,22 +417,16 @@ struct ShiftCommand {
 
     void add(CLI::App& app) {
         auto* command = app.add_subcommand("shift", "Shift_Data: rotate the whole input as one string of bits");
-        auto* way = command->add_option_group("direction", "one of:");
-        way->add_flag("--left", left, "towards byte 0 (direction 0)");
-        way->add_flag("--right", right, "towards the last byte");
-        way->require_option(1);
+        addDirection(*command, left, "--left", "towards byte 0 (direction 0)", right, "--right", "towards the last byte");
         command->add_option("--count", count, "bit positions, 0 to 255")->option_text("N")->required();
-        command->add_option("FILE", file, "input; standard input when absent or -");
-        addCommon(*command, common);
-        command->callback([this] { run(); });
+        addInputAndRun(*command, *this);
     }
 
     // The rotation needs the whole input at once.
     void run() {
         const auto bits = static_cast<unsigned>(parseNumber(count, "--count", 255));
-        Input input(file);
-        Output output(common.output);
-        Progress progress(common.showProgress(input), input.size());
+        Streams streams(file, common);
+        auto& [input, output, progress] = streams;
         std::vector<std::uint8_t> data;
         forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
             data.insert(data.end(), bytes.begin(), bytes.end());

@@ -11,35 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tessaly.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "common/library_under_test.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-void* exportNamed(const char* name) {
-#if defined(_WIN32)
-    static HMODULE library = LoadLibraryA("TessalyEn_M.dll");
-    void* address = library ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
-#else
-    static void* library = dlopen(TESSALY_LIBRARY_FILE, RTLD_NOW);
-    void* address = library ? dlsym(library, name) : nullptr;
-#endif
-    if (address == nullptr) {
-        std::fprintf(stderr, "no export %s\n", name);
-        std::exit(2);
-    }
-    return address;
-}
-
-// The export by its name, typed as tessaly.h declares it.
-#define EXPORT(name) reinterpret_cast<decltype(&name)>(exportNamed(#name))
 
 // Inputs: bytes from a fixed linear congruential sequence, so every target makes the same.
 Bytes input(std::size_t length, std::uint32_t seed) {

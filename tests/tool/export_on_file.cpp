@@ -15,31 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "tessaly.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "common/library_under_test.h"
 
 namespace {
-
-void* exportNamed(const char* name) {
-#if defined(_WIN32)
-    static HMODULE library = LoadLibraryA("TessalyEn_M.dll");
-    void* address = library ? reinterpret_cast<void*>(GetProcAddress(library, name)) : nullptr;
-#else
-    static void* library = dlopen(TESSALY_LIBRARY_FILE, RTLD_NOW);
-    void* address = library ? dlsym(library, name) : nullptr;
-#endif
-    if (address == nullptr) {
-        std::fprintf(stderr, "no export %s\n", name);
-        std::exit(100);
-    }
-    return address;
-}
-#define EXPORT(name) reinterpret_cast<decltype(&name)>(exportNamed(#name))
 
 std::vector<std::uint8_t> fromHex(const std::string& hex) {
     std::vector<std::uint8_t> bytes;
