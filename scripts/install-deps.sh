@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
   googletest libssl-dev libgmp-dev libbenchmark-dev
-  xvfb xauth openjdk-17-jdk-headless pkgconf libcli11-dev python3-pytest time
+  xvfb xauth openjdk-17-jdk-headless pkgconf libcli11-dev python3-pytest time openssl
 )
 
 missing=()
