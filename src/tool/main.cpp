@@ -59,7 +59,7 @@ void addDirection(CLI::App& command, bool& first, const char* firstName, const c
 // What a command with one input ends with: FILE, the common options, and its run.
 template <typename Command>
 void addInputAndRun(CLI::App& command, Command& self) {
-    command.add_option("FILE", self.file, "input; standard input when absent or -");
+    command.add_option("FILE", self.file, "input; standard input when absent or -")->type_name("");
     addCommon(command, self.common);
     command.callback([&self] { self.run(); });
 }
@@ -216,7 +216,7 @@ struct DigestCommand {
         auto* command = app.add_subcommand(name, description);
         if (digest == formats::Digest::hmacMd5) key.add(*command);
         command->add_flag("--raw", raw, "write the digest's bytes alone (one input only)");
-        command->add_option("FILE", files, "inputs; standard input when none or -");
+        command->add_option("FILE", files, "inputs; standard input when none or -")->type_name("");
         addCommon(*command, common);
         command->callback([this] { run(); });
     }
@@ -453,6 +453,8 @@ int run(int argc, char** argv) {
                  "tessaly");
     // "/path/file" is a file name, not a Windows-style option, on every platform.
     app.allow_windows_style_options(false);
+    app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+    app.get_formatter()->label("Subcommands", "Commands");
     app.set_version_flag("--version", versionText(), "the version, the library version and the fast paths in use");
     app.require_subcommand(1);
     app.footer("Exit status: 0 success, 1 bad data, 2 usage, 3 input or output failure.\n"
@@ -482,6 +484,7 @@ int run(int argc, char** argv) {
     SubstCommand subst;
     subst.add(app);
 
+    if (argc == 1) fail(usageError, "no command given; tessaly --help lists the commands");
     // The parser would call an unknown command a stray argument.
     if (argc > 1 && argv[1][0] != '-' &&
         app.get_subcommands([&](const CLI::App* command) { return command->get_name() == argv[1]; }).empty())

@@ -159,7 +159,7 @@ def test_rsa_lines_turn_back_as_the_export_turns_them(tool, export_host, tmp_pat
 
 FAILURES = [
     (["frobnicate"], b"", 2, "unknown command"),
-    ([], b"", 2, "subcommand"),
+    ([], b"", 2, "no command given"),
     (["aes", "-e", "--key-hex", KEY16, "--frobnicate"], b"", 2, "frobnicate"),
     (["aes", "-e"], b"", 2, "--key-hex"),
     (["aes", "--key-hex", KEY16], b"", 2, "-e"),
