@@ -68,6 +68,10 @@ void addInputAndRun(CLI::App& command, Command& self) {
 struct Streams {
     Streams(const std::string& file, const Common& common)
         : input(file), output(common.output), progress(common.showProgress(input), input.size()) {}
+    template <typename Chunk>
+    void eachChunk(Chunk chunk) {
+        forEachChunk(input, progress, chunk);
+    }
     Input input;
     Output output;
     Progress progress;
@@ -271,28 +275,27 @@ struct Base64Command {
 
     void run() {
         Streams streams(file, common);
-        auto& [input, output, progress] = streams;
         std::vector<std::uint8_t> out(std::max(formats::Base64Encoder::room(chunkSize),
                                                formats::Base64Decoder::room(chunkSize)));
         if (!decode) {
             formats::Base64Encoder encoder;
-            forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool last) {
+            streams.eachChunk([&](std::span<std::uint8_t> bytes, bool last) {
                 std::size_t n = encoder.update(bytes, out.data());
                 if (last) n += encoder.finish(out.data() + n);
-                output.write(std::span<const std::uint8_t>(out.data(), n));
+                streams.output.write(std::span<const std::uint8_t>(out.data(), n));
             });
-            if (!noNewline) output.write("\n");
+            if (!noNewline) streams.output.write("\n");
         } else {
             formats::Base64Decoder decoder;
             formats::CanonicalBase64Check canonical;
-            forEachChunk(input, progress, [&](std::span<std::uint8_t> text, bool last) {
+            streams.eachChunk([&](std::span<std::uint8_t> text, bool last) {
                 if (strict && (!canonical.update(text) || (last && !canonical.finish())))
                     fail(badData, "not canonical Base64: the character at offset " +
                                       std::to_string(canonical.offendingOffset()) + " offends");
-                output.write(std::span<const std::uint8_t>(out.data(), decoder.update(text, out.data())));
+                streams.output.write(std::span<const std::uint8_t>(out.data(), decoder.update(text, out.data())));
             });
         }
-        output.commit();
+        streams.output.commit();
     }
 };
 
@@ -333,31 +336,30 @@ struct RsaCommand {
         checkNumber(modulus, "--modulus");
         const rsa::NumberOperation operation(exponent.c_str(), modulus.c_str());
         Streams streams(file, common);
-        auto& [input, output, progress] = streams;
         if (encipher) {
             formats::RsaLineWriter writer(operation);
             std::vector<char> line(formats::RsaLineWriter::room(chunkSize));
-            forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
+            streams.eachChunk([&](std::span<std::uint8_t> bytes, bool) {
                 if (const formats::RsaFailure failure = writer.check(bytes); failure.status != rsa::Status::success)
                     fail(badData, "group " + std::to_string(failure.index) + " (bytes from offset " +
                                       std::to_string(failure.offset) + "): " + cause(failure.status));
-                output.write(std::string_view(line.data(), writer.write(bytes, line.data())));
+                streams.output.write(std::string_view(line.data(), writer.write(bytes, line.data())));
             });
-            output.write("\n");
+            streams.output.write("\n");
         } else {
             formats::RsaLineReader reader(operation);
             std::vector<std::uint8_t> bytes(formats::RsaLineReader::room(chunkSize));
-            forEachChunk(input, progress, [&](std::span<std::uint8_t> text, bool last) {
+            streams.eachChunk([&](std::span<std::uint8_t> text, bool last) {
                 if (last && !text.empty() && text.back() == '\n') text = text.first(text.size() - 1);
                 std::size_t n = reader.read(text, bytes.data());
                 if (last) n += reader.finish(bytes.data() + n);
-                output.write(std::span<const std::uint8_t>(bytes.data(), n));
+                streams.output.write(std::span<const std::uint8_t>(bytes.data(), n));
                 if (const formats::RsaFailure& failure = reader.failure(); failure.status != rsa::Status::success)
                     fail(badData, "token " + std::to_string(failure.index) + " (at offset " +
                                       std::to_string(failure.offset) + "): " + cause(failure.status));
             });
         }
-        output.commit();
+        streams.output.commit();
     }
 };
 
@@ -379,12 +381,11 @@ struct XorCommand {
     void run() {
         formats::XorChain chainer(static_cast<std::uint8_t>(parseNumber(seed, "--seed", 255)), chain);
         Streams streams(file, common);
-        auto& [input, output, progress] = streams;
-        forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
+        streams.eachChunk([&](std::span<std::uint8_t> bytes, bool) {
             chainer.apply(bytes);
-            output.write(bytes);
+            streams.output.write(bytes);
         });
-        output.commit();
+        streams.output.commit();
     }
 };
 
@@ -401,12 +402,11 @@ struct SubstCommand {
 
     void run() {
         Streams streams(file, common);
-        auto& [input, output, progress] = streams;
-        forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
+        streams.eachChunk([&](std::span<std::uint8_t> bytes, bool) {
             scramblers::substitute(bytes.data(), bytes.size(), inverse);
-            output.write(bytes);
+            streams.output.write(bytes);
         });
-        output.commit();
+        streams.output.commit();
     }
 };
 
@@ -426,14 +426,13 @@ struct ShiftCommand {
     void run() {
         const auto bits = static_cast<unsigned>(parseNumber(count, "--count", 255));
         Streams streams(file, common);
-        auto& [input, output, progress] = streams;
         std::vector<std::uint8_t> data;
-        forEachChunk(input, progress, [&](std::span<std::uint8_t> bytes, bool) {
+        streams.eachChunk([&](std::span<std::uint8_t> bytes, bool) {
             data.insert(data.end(), bytes.begin(), bytes.end());
         });
         if (!data.empty()) scramblers::rotateBits(data.data(), data.size(), bits, left);
-        output.write(data);
-        output.commit();
+        streams.output.write(data);
+        streams.output.commit();
     }
 };
 
