@@ -26,6 +26,23 @@ class Runner:
         return result
 
 
+@pytest.fixture(scope="session", autouse=True)
+def lasting_wine_server():
+    """Under Wine, one server for the whole session. Left to itself the server ends a few
+    seconds after each program, and a program that starts while it is ending can fail."""
+    command = shlex.split(os.environ["TESSALY_TOOL"])
+    if os.path.basename(command[0]) != "wine-run.sh":
+        yield
+        return
+    environment = dict(os.environ, WINEARCH=command[1], WINEPREFIX=os.path.realpath(command[2]))
+    subprocess.run(command + ["--version"], stdout=subprocess.DEVNULL, check=True)  # makes the prefix
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=environment)
+    subprocess.run(["wineserver", "-k"], **quiet)
+    subprocess.run(["wineserver", "-p"], **quiet, check=True)
+    yield
+    subprocess.run(["wineserver", "-k"], **quiet)
+
+
 @pytest.fixture(scope="session")
 def tool():
     return Runner(os.environ["TESSALY_TOOL"])
