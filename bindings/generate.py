@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the bindings' low-level declarations from src/frame/exports.table.
 
-Usage: generate.py TABLE vb OUTPUT.bas | TABLE python OUTPUT.py
+Usage: generate.py TABLE vb|python|java|csharp|mono-config OUTPUT
 """
 import sys
 from pathlib import Path
@@ -84,10 +84,97 @@ def python(exports):
     return "\n".join(lines)
 
 
+# ---- Java (JNA) ----------------------------------------------------------------------------------
+
+JAVA = {"int32": "int", "uint32": "int", "byte": "int", "flag": "int", "text": "String", "text-buffer": "byte[]",
+        "text-reference": "PointerByReference", "bytes": "byte[]", "const-bytes": "byte[]", "const-memory": "byte[]",
+        "int32-pointer": "IntByReference", "uint32-pointer": "IntByReference", "handle": "Pointer"}
+JAVA_RESULT = {"none": "void", "int32": "int", "uint32": "int", "double": "double", "bool8": "byte",
+               "handle": "Pointer", "text-buffer": "Pointer"}
+
+
+def callable_from_ffi(export):
+    """The Java natives take a JNIEnv: only a JVM calls them, never a foreign-function layer."""
+    return not any(w.startswith("jni-") for _, w in export.arguments)
+
+
+def java(exports):
+    lines = ["// Every export of the library as a JNA method, generated from its export table: do not edit.",
+             "// The two Java natives are reached through class Tessaly instead.",
+             "import com.sun.jna.FunctionMapper;", "import com.sun.jna.Library;", "import com.sun.jna.Native;",
+             "import com.sun.jna.Platform;", "import com.sun.jna.Pointer;", "import com.sun.jna.ptr.IntByReference;",
+             "import com.sun.jna.ptr.PointerByReference;", "import com.sun.jna.win32.StdCallLibrary;",
+             "import java.util.Map;", "",
+             "public interface TessalyLibrary extends Library {",
+             "    /** The form for 32-bit Windows, where every export is stdcall. */",
+             "    interface StdCall extends TessalyLibrary, StdCallLibrary {}", "",
+             "    /** Each method's exported name on 32-bit Windows, 64-bit Windows and elsewhere (null: not carried). */",
+             "    Map<String, String[]> NAMES = Map.ofEntries("]
+    entries = []
+    for e in filter(callable_from_ffi, exports):
+        names = ", ".join(f'"{e.names[t][0]}"' if e.names[t] else "null" for t in exports_table.TARGETS)
+        entries.append(f'        Map.entry("{e.symbol}", new String[] {{{names}}})')
+    lines.append(",\n".join(entries) + ");")
+    lines += ["",
+              "    /** The library of this platform: TessalyEn_M on Windows, tessaly elsewhere. */",
+              "    static TessalyLibrary load() {",
+              "        int column = Platform.isWindows() ? (Platform.is64Bit() ? 1 : 0) : 2;",
+              "        FunctionMapper mapper = (library, method) -> NAMES.get(method.getName())[column];",
+              "        Map<String, Object> options = Map.of(Library.OPTION_FUNCTION_MAPPER, mapper);",
+              "        String name = Platform.isWindows() ? \"TessalyEn_M\" : \"tessaly\";",
+              "        return Platform.isWindows() && !Platform.is64Bit() ? Native.load(name, StdCall.class, options)",
+              "                                                           : Native.load(name, TessalyLibrary.class, options);",
+              "    }", ""]
+    for e in filter(callable_from_ffi, exports):
+        arguments = ", ".join(f"{JAVA[w]} {n}" for n, w in e.arguments)
+        lines.append(f"    {JAVA_RESULT[e.result]} {e.symbol}({arguments});")
+    lines += ["}", ""]
+    return "\n".join(lines)
+
+
+# ---- .NET (C#) ----------------------------------------------------------------------------------
+
+CSHARP = {"int32": "int", "uint32": "uint", "byte": "int", "flag": "int", "text": "string",
+          "text-buffer": "StringBuilder", "text-reference": "ref IntPtr", "bytes": "byte[]", "const-bytes": "byte[]",
+          "const-memory": "byte[]", "int32-pointer": "ref int", "uint32-pointer": "ref uint", "handle": "IntPtr"}
+CSHARP_RESULT = {"none": "void", "int32": "int", "uint32": "uint", "double": "double", "bool8": "byte",
+                 "handle": "IntPtr", "text-buffer": "IntPtr"}
+CSHARP_KEYWORDS = {"string", "object", "out", "ref", "in", "base", "params", "checked", "fixed", "lock", "event"}
+
+
+def csharp(exports):
+    lines = ["// Every export of the library as a DllImport, generated from its export table: do not edit.",
+             "// The entry points are the 32-bit DLL's names, which the 64-bit DLL exports too; on other",
+             "// systems Tessaly.dll.config maps the DLL and the names that differ onto libtessaly.so.",
+             "// The two Java natives are reached through a JVM instead.",
+             "using System;", "using System.Runtime.InteropServices;", "using System.Text;", "",
+             "public static class TessalyNative {", '    public const string Library = "TessalyEn_M.dll";', ""]
+    for e in filter(callable_from_ffi, exports):
+        if not e.names["win32"]:
+            continue
+        arguments = ", ".join(f"{CSHARP[w]} {n + '_' if n in CSHARP_KEYWORDS else n}" for n, w in e.arguments)
+        lines.append(f'    [DllImport(Library, EntryPoint = "{e.names["win32"][0]}", '
+                     f"CallingConvention = CallingConvention.StdCall, CharSet = CharSet.Ansi)]")
+        lines.append(f"    public static extern {CSHARP_RESULT[e.result]} {e.symbol}({arguments});")
+    lines += ["}", ""]
+    return "\n".join(lines)
+
+
+def mono_config(exports):
+    lines = ["<!-- Generated from the library's export table: maps TessalyEn_M.dll and the names that differ",
+             "     onto libtessaly.so for mono on systems other than Windows. -->", "<configuration>",
+             '  <dllmap dll="TessalyEn_M.dll" target="libtessaly.so.6" os="!windows">']
+    for e in filter(callable_from_ffi, exports):
+        if e.names["win32"] and e.names["linux"] and e.names["win32"][0] != e.names["linux"][0]:
+            lines.append(f'    <dllentry dll="libtessaly.so.6" name="{e.names["win32"][0]}" target="{e.names["linux"][0]}"/>')
+    lines += ["  </dllmap>", "</configuration>", ""]
+    return "\n".join(lines)
+
+
 def main():
     table, kind, output = sys.argv[1:4]
     exports = exports_table.read(table)
-    text = {"vb": visual_basic, "python": python}[kind](exports)
+    text = {"vb": visual_basic, "python": python, "java": java, "csharp": csharp, "mono-config": mono_config}[kind](exports)
     Path(output).parent.mkdir(parents=True, exist_ok=True)
     Path(output).write_bytes(text.encode())
 

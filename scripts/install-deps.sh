@@ -9,7 +9,7 @@ packages=(
   wine wine32:i386 wine64
   googletest libssl-dev libgmp-dev libbenchmark-dev
   xvfb xauth openjdk-17-jdk-headless pkgconf libcli11-dev python3-pytest time openssl
-  python3-venv python3-setuptools python3-wheel
+  python3-venv python3-setuptools python3-wheel libjna-java junit5 mono-mcs mono-runtime
 )
 
 missing=()

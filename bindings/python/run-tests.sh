@@ -13,4 +13,8 @@ cp -r "$here/.." "$work/bindings"
 TESSALY_EXPORTS_TABLE="$here/../../src/frame/exports.table" \
   "$work/venv/bin/python" -m pip install --quiet --no-build-isolation --no-index "$work/bindings/python"
 cd "$work"  # not beside the sources: the tests import the installed package
-TESSALY_LIBRARY=$library PYTHONDONTWRITEBYTECODE=1 "$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$here/tests"
+export TESSALY_LIBRARY=$library PYTHONDONTWRITEBYTECODE=1
+"$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$here/tests"
+# The README's example, as the README shows it.
+/usr/bin/python3 "$here/../readme_shows.py" "$here/../../README.md" "$here/example/example.py"
+"$work/venv/bin/python" "$here/example/example.py"

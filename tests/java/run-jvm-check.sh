@@ -9,7 +9,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 export LC_ALL=C.UTF-8
 rm -rf "$work"
 mkdir -p "$work/classes"
-javac -d "$work/classes" "$here"/*.java
+# The binding's own Tessaly and PathHolder, as hosts declare them, and the checks here.
+javac -d "$work/classes" "$here"/*.java "$here/../../bindings/java/Tessaly.java" "$here/../../bindings/java/PathHolder.java"
 java -cp "$work/classes" JvmCheck "$library"
 folder="$work/Zürich café 東京"
 mkdir -p "$folder"
