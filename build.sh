@@ -4,12 +4,14 @@
 #   ./build.sh test    build every target and run every test suite (what CI runs)
 #   ./build.sh bench   print the benchmark table (both DLLs under Wine, native core, counterparts)
 #                      and the tool's rate on a 1 GiB file beside openssl and sha256sum
+#   ./build.sh dist    build the release from clean trees into dist/: the Windows zip, the
+#                      Debian packages (amd64, arm64) and SHA256SUMS
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 usage() {
-  sed -n '3,6p' "$0" | sed 's/^# *//'
+  sed -n '3,8p' "$0" | sed 's/^# *//'
   exit 2
 }
 
@@ -73,6 +75,10 @@ case "${1:-}" in
     build/native-release/bench/native_bench "$figures" "$figures64" "$portable_figures"
     echo "== the tessaly tool"
     scripts/tool-throughput.sh build/native-release/bin/tessaly build/tool-throughput
+    ;;
+  dist)
+    install_dependencies
+    scripts/dist.sh dist
     ;;
   *)
     usage

@@ -10,17 +10,36 @@ packages=(
   googletest libssl-dev libgmp-dev libbenchmark-dev
   xvfb xauth openjdk-17-jdk-headless pkgconf libcli11-dev python3-pytest time openssl
   python3-venv python3-setuptools python3-wheel libjna-java junit5 mono-mcs mono-runtime
+  g++-aarch64-linux-gnu qemu-user zip unzip
 )
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# Some kernels run no 32-bit x86 program (their IA-32 emulation is off), and Wine's 32-bit
+# half is one. There it runs under qemu-user, which binfmt_misc starts for every i386 ELF
+# file; a kernel that runs them itself is left alone.
+run_32bit_programs() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+  local binfmt=/proc/sys/fs/binfmt_misc
+  [ -e $binfmt/register ] || $sudo mount -t binfmt_misc binfmt_misc $binfmt
+  if [ ! -e $binfmt/qemu-i386 ]; then
+    echo "install-deps: this kernel runs no 32-bit programs; running them under qemu-i386"
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+      | $sudo tee $binfmt/register >/dev/null
+  fi
+  /usr/lib/wine/wine --version >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  run_32bit_programs
+  exit 0
+fi
 echo "install-deps: installing ${missing[*]}"
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -46,3 +65,4 @@ if ! install; then
   update
   install
 fi
+run_32bit_programs

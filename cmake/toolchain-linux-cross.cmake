@@ -1,0 +1,18 @@
+# Cross-compiles the Linux library and tool with one of Debian's cross compilers, for the
+# TESSALY_LINUX_TRIPLE that the including file sets; programs run under qemu-user.
+set(CMAKE_SYSTEM_NAME Linux)
+
+set(CMAKE_C_COMPILER   ${TESSALY_LINUX_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${TESSALY_LINUX_TRIPLE}-g++)
+set(CMAKE_STRIP        /usr/bin/${TESSALY_LINUX_TRIPLE}-strip CACHE FILEPATH "")
+# Debian's multiarch folder, which GNUInstallDirs picks only for native builds.
+set(CMAKE_LIBRARY_ARCHITECTURE ${TESSALY_LINUX_TRIPLE})
+set(CMAKE_INSTALL_LIBDIR lib/${TESSALY_LINUX_TRIPLE} CACHE PATH "")
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TESSALY_LINUX_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSALY_QEMU} -L /usr/${TESSALY_LINUX_TRIPLE})
