@@ -31,11 +31,12 @@ run_tests() {
   ctest --preset "$preset"
 }
 
-# run_in_tree PRESET ARCH PROGRAM...: runs a Windows program of a tree under Wine, from its bin.
+# run_in_tree PRESET PROGRAM...: runs a Windows program of a tree under Wine, from its bin, in
+# the tree's prefix.
 run_in_tree() {
-  local tree=build/$1 arch=$2
-  shift 2
-  (cd "$tree/bin" && ../../../cmake/wine-run.sh "$arch" ../wineprefix "$@")
+  local tree=build/$1
+  shift
+  (cd "$tree/bin" && ../../../cmake/wine-run.sh "$(cat ../wine-arch.txt)" ../wineprefix "$@")
 }
 
 case "${1:-}" in
@@ -44,9 +45,9 @@ case "${1:-}" in
     configure_and_build windows-i686
     configure_and_build windows-x86_64
     echo "== demo: 32-bit DLL"
-    run_in_tree windows-i686 win32 demo_host.exe
+    run_in_tree windows-i686 demo_host.exe
     echo "== demo: 64-bit DLL"
-    run_in_tree windows-x86_64 win64 demo_host.exe
+    run_in_tree windows-x86_64 demo_host.exe
     ;;
   test)
     install_dependencies
@@ -56,6 +57,10 @@ case "${1:-}" in
     done
     echo "== tests: across targets"
     tests/cross/cross-target.sh build
+    echo "== tests: the release"
+    scripts/dist.sh build/release-check/dist
+    tests/release/check-dist.sh build/release-check/dist build/dist build/release-check/work
+    tests/release/reproducible.sh build/release-check/reproducible
     echo "== all test suites passed"
     ;;
   bench)
@@ -68,9 +73,10 @@ case "${1:-}" in
     figures=build/windows-i686/dll-bench.tsv
     figures64=build/windows-x86_64/dll-bench.tsv
     portable_figures=build/windows-i686/dll-bench-portable.tsv
-    run_in_tree windows-i686 win32 dll_bench.exe > "$figures"
-    run_in_tree windows-x86_64 win64 dll_bench.exe > "$figures64"
-    (cd build/windows-i686-portable/bin && ../../../cmake/wine-run.sh win32 ../../windows-i686/wineprefix dll_bench.exe) \
+    run_in_tree windows-i686 dll_bench.exe > "$figures"
+    run_in_tree windows-x86_64 dll_bench.exe > "$figures64"
+    (cd build/windows-i686-portable/bin &&
+      ../../../cmake/wine-run.sh "$(cat ../../windows-i686/wine-arch.txt)" ../../windows-i686/wineprefix dll_bench.exe) \
       > "$portable_figures"
     build/native-release/bench/native_bench "$figures" "$figures64" "$portable_figures"
     echo "== the tessaly tool"

@@ -14,7 +14,7 @@ cross_target_on() {
   local target=$1
   shift
   case $target in
-    win32) (cd "$build/windows-i686/bin" && "$run" win32 ../wineprefix cross_target.exe "$@") ;;
+    win32) (cd "$build/windows-i686/bin" && "$run" "$(cat ../wine-arch.txt)" ../wineprefix cross_target.exe "$@") ;;
     win64) (cd "$build/windows-x86_64/bin" && "$run" win64 ../wineprefix cross_target.exe "$@") ;;
     linux) "$build/native-release/tests/cross_target" "$@" ;;
   esac
