@@ -11,6 +11,8 @@
 #   export_names.h   the same as a C++ array, for the test programs
 #   header_check.cpp a unit that compiles only if tessaly.h declares every export of the
 #                    table with exactly the table's types
+#   import_references.h win32/win64: an array of every export's address, for a C host that
+#                    links the import library
 # and sets TESSALY_EXPORT_COUNT in the caller's scope.
 
 # The C type of each word, and of each result word.
@@ -60,6 +62,7 @@ function(tessaly_generate_exports table output_directory target)
   set(def "LIBRARY TessalyEn_M.dll\nEXPORTS\n")
   set(imports "LIBRARY TessalyEn_M.dll\nEXPORTS\n")
   set(names "")
+  set(references "")
   string(CONCAT check "// Generated from exports.table: compiles only if tessaly.h declares every export\n"
                       "// with exactly the table's types.\n#include <type_traits>\n\n#include \"tessaly.h\"\n\n")
   set(symbols "")
@@ -148,6 +151,7 @@ function(tessaly_generate_exports table output_directory target)
       list(GET exported 0 bound)
     endif()
     string(APPEND imports "    ${internal} == ${bound}\n")
+    string(APPEND references "    (tessaly_any_export)&${symbol},\n")
   endforeach()
 
   list(SORT names)
@@ -173,6 +177,13 @@ function(tessaly_generate_exports table output_directory target)
     _tessaly_write_if_changed("${output_directory}/tessaly.map" "${map}")
   else()
     _tessaly_write_if_changed("${output_directory}/exports.def" "${def}")
+    string(CONCAT references_header
+      "/* Generated from exports.table: every export of this target's DLL, referred to through\n"
+      "   tessaly.h, so that a program built with it imports each one and does not start unless\n"
+      "   the DLL exports them all. */\n"
+      "#include \"tessaly.h\"\n\ntypedef void (*tessaly_any_export)(void);\n\n"
+      "static const tessaly_any_export tessaly_every_export[] = {\n${references}};\n")
+    _tessaly_write_if_changed("${output_directory}/import_references.h" "${references_header}")
     _tessaly_write_if_changed("${output_directory}/imports.def" "${imports}")
   endif()
   set(TESSALY_EXPORT_COUNT ${count} PARENT_SCOPE)

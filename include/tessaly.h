@@ -50,7 +50,10 @@ extern "C" {
 void TESSALY_API GetDLLPath(char *path);
 
 /* GetDLLPath for hosts that pass the buffer by reference (a pointer to the string pointer,
- * as Visual Basic does for ByRef strings): writes into *pathReference. */
+ * as Visual Basic does for ByRef strings): writes into *pathReference.
+ * Every S form (this one and the _zk ones below) follows one rule: a null reference does
+ * nothing and returns the plain form's failure (0, or 2 for ReadRegistryKeyS_zk); a reference
+ * to a null pointer behaves as the plain form given a null pointer. */
 void TESSALY_API GetDLLPathS(char **pathReference);
 
 /* Returns 602, always. */
@@ -79,7 +82,8 @@ int32_t TESSALY_API Java_Tessaly_GetDLLVersion(void *environment, void *object);
  * result. outputSize is not read.
  *
  * Encoding writes exactly 4 * ceil(inputLength / 3) characters and no terminating zero; the
- * output must not overlap the input. inputLength below 1 writes nothing and returns 0.
+ * output must not overlap the input. inputLength below 1 writes nothing and returns 0, and so
+ * does an inputLength of 1610612734 or more, whose count would not fit the result.
  *
  * Decoding takes whole groups of four characters (one to three left over are ignored;
  * inputLength below 4 returns 0) and writes at most 3 * floor(inputLength / 4) bytes. It
@@ -114,8 +118,10 @@ void TESSALY_API DoAES(uint8_t *buffer, int32_t length, const uint8_t *key, int3
                        int32_t mode);
 
 /* Blowfish in the library's own byte order (so not standard Blowfish output). The key is
- * the first keyLength bytes (at most 56) up to any zero byte; keyLength 0 or below, or a
- * first key byte of zero, runs the cipher unkeyed (key not read when keyLength is below 1).
+ * read byte by byte and ends before its first zero byte or after min(keyLength, 56) bytes,
+ * whichever comes first: no byte past that zero or past the first 56 is read, so a short
+ * zero-terminated key may be passed with keyLength 56. keyLength 0 or below, or a first key
+ * byte of zero, runs the cipher unkeyed (key not read when keyLength is below 1).
  * A short last block is zero-padded, when deciphering too. mode 0 enciphers; every other
  * mode deciphers. */
 void TESSALY_API DoBlowfish(uint8_t *buffer, int32_t length, const uint8_t *key,
@@ -265,13 +271,14 @@ int32_t TESSALY_API RemoveDirectory_zk(const char *directory);
 
 /* ---- System information (Windows only) ------------------------------------------------- */
 
-/* GetComputerNameA's result: non-zero on success, *size as that operation sets it. */
+/* GetComputerNameA's result: non-zero on success, *size as that operation sets it (a null
+ * buffer gives 0 and the room needed); a null size gives 0. */
 int32_t TESSALY_API GetComputerName_zk(char *buffer, uint32_t *size);
 int32_t TESSALY_API GetComputerNameS_zk(char **bufferReference, uint32_t *size);
 int32_t TESSALY_API SetComputerName_zk(const char *name);
 /* The directory with a trailing backslash and its length. When that and its zero do not fit
  * in size bytes, buffer receives the empty text (size >= 1) and the result is the room
- * needed; 0 on failure. */
+ * needed, as for a null buffer, which is never written; 0 on failure. */
 int32_t TESSALY_API GetWindowsDirectory_zk(char *buffer, uint32_t size);
 int32_t TESSALY_API GetWindowsDirectoryS_zk(char **bufferReference, uint32_t size);
 int32_t TESSALY_API GetSystemDirectory_zk(char *buffer, uint32_t size);
@@ -294,7 +301,8 @@ uint8_t TESSALY_API GetBiosInfoS_zk(char **bufferReference);
 
 /* Reads into a 256-byte buffer (always zero-terminated once the query wrote to it). 0 read;
  * 1 the key cannot be opened; 2 the value is missing, longer than 255 characters, or not
- * REG_SZ (other types leave their raw bytes). The key is opened for reading only. */
+ * REG_SZ (other types leave their raw bytes), or buffer is null. The key is opened for
+ * reading only. */
 int32_t TESSALY_API ReadRegistryKey_zk(const char *subKey, const char *valueName, char *buffer);
 int32_t TESSALY_API ReadRegistryKeyS_zk(const char *subKey, const char *valueName,
                                         char **bufferReference);

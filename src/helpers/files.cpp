@@ -173,7 +173,7 @@ TESSALY_EXPORT std::int32_t TESSALY_API FileExists_zk(const char* name, char* fu
 }
 
 TESSALY_EXPORT std::int32_t TESSALY_API FileExistsS_zk(const char* name, char** fullPathReference) {
-    return FileExists_zk(name, fullPathReference ? *fullPathReference : nullptr);
+    return fullPathReference ? FileExists_zk(name, *fullPathReference) : 0;
 }
 
 // The size of the first match; 4294967295 for 4 GiB or more, 0 when nothing is found.

@@ -25,8 +25,9 @@ enum Result : std::int32_t { done = 0, keyNotOpened = 1, valueFailed = 2 };
 
 // Opens the key for reading only, so callers without write rights can read. Whatever the
 // query leaves in buffer ends in a zero: a stored string that fills all 256 bytes without
-// one gives valueFailed.
+// one gives valueFailed, and so does a null buffer, which nothing can be read into.
 TESSALY_EXPORT std::int32_t TESSALY_API ReadRegistryKey_zk(const char* subKey, const char* valueName, char* buffer) {
+    if (buffer == nullptr) return valueFailed;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ | registryView, &key) != ERROR_SUCCESS) return keyNotOpened;
     DWORD type = 0, size = valueRoom;
@@ -42,7 +43,7 @@ TESSALY_EXPORT std::int32_t TESSALY_API ReadRegistryKey_zk(const char* subKey, c
 
 TESSALY_EXPORT std::int32_t TESSALY_API ReadRegistryKeyS_zk(const char* subKey, const char* valueName,
                                                             char** bufferReference) {
-    return ReadRegistryKey_zk(subKey, valueName, bufferReference ? *bufferReference : nullptr);
+    return bufferReference ? ReadRegistryKey_zk(subKey, valueName, *bufferReference) : valueFailed;
 }
 
 // 0 stored, 1 the key cannot be opened (it is never created), 2 the value was not stored. A

@@ -24,11 +24,12 @@ std::string directoryFrom(Query query) {
 }
 
 // Writes the directory with a trailing backslash. When that and its zero do not fit in size
-// bytes, nothing but the empty text is written and the room needed comes back instead.
+// bytes, nothing but the empty text is written and the room needed comes back instead; a null
+// buffer holds nothing, as a size of 0.
 std::uint32_t writeDirectory(std::string directory, char* buffer, std::uint32_t size) {
     if (directory.empty()) return 0;
     if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-    if (directory.size() + 1 > size) {
+    if (buffer == nullptr || directory.size() + 1 > size) {
         if (size >= 1 && buffer != nullptr) buffer[0] = '\0';
         return static_cast<std::uint32_t>(directory.size() + 1);
     }
@@ -63,12 +64,22 @@ Function nativeEntry(HMODULE ntdll, const char* name) {
 
 }  // namespace
 
+// A null buffer, as Windows answers it: 0, and size set to the room needed.
 TESSALY_EXPORT std::int32_t TESSALY_API GetComputerName_zk(char* buffer, std::uint32_t* size) {
+    if (size == nullptr) return 0;
+    if (buffer == nullptr) {  // asked with no room, whatever *size says
+        DWORD room = 0;
+        GetComputerNameA(nullptr, &room);
+        *size = room;
+        return 0;
+    }
     return GetComputerNameA(buffer, reinterpret_cast<LPDWORD>(size));
 }
 
+// Every S form: a null reference does nothing and gives the plain form's failure; a reference
+// to a null pointer is the plain form given a null pointer.
 TESSALY_EXPORT std::int32_t TESSALY_API GetComputerNameS_zk(char** bufferReference, std::uint32_t* size) {
-    return GetComputerName_zk(bufferReference ? *bufferReference : nullptr, size);
+    return bufferReference ? GetComputerName_zk(*bufferReference, size) : 0;
 }
 
 TESSALY_EXPORT std::int32_t TESSALY_API SetComputerName_zk(const char* name) { return SetComputerNameA(name); }
@@ -78,7 +89,7 @@ TESSALY_EXPORT std::int32_t TESSALY_API GetWindowsDirectory_zk(char* buffer, std
 }
 
 TESSALY_EXPORT std::int32_t TESSALY_API GetWindowsDirectoryS_zk(char** bufferReference, std::uint32_t size) {
-    return GetWindowsDirectory_zk(bufferReference ? *bufferReference : nullptr, size);
+    return bufferReference ? GetWindowsDirectory_zk(*bufferReference, size) : 0;
 }
 
 TESSALY_EXPORT std::int32_t TESSALY_API GetSystemDirectory_zk(char* buffer, std::uint32_t size) {
@@ -86,7 +97,7 @@ TESSALY_EXPORT std::int32_t TESSALY_API GetSystemDirectory_zk(char* buffer, std:
 }
 
 TESSALY_EXPORT std::int32_t TESSALY_API GetSystemDirectoryS_zk(char** bufferReference, std::uint32_t size) {
-    return GetSystemDirectory_zk(bufferReference ? *bufferReference : nullptr, size);
+    return bufferReference ? GetSystemDirectory_zk(*bufferReference, size) : 0;
 }
 
 // Sizes in bytes, computed in 64 bits; 4294967295 stands for 4 GiB or more; 0 on failure.
@@ -152,5 +163,5 @@ TESSALY_EXPORT std::uint8_t TESSALY_API GetBiosInfo_zk(char* buffer) {
 }
 
 TESSALY_EXPORT std::uint8_t TESSALY_API GetBiosInfoS_zk(char** bufferReference) {
-    return GetBiosInfo_zk(bufferReference ? *bufferReference : nullptr);
+    return bufferReference ? GetBiosInfo_zk(*bufferReference) : 0;
 }

@@ -47,6 +47,16 @@ TEST(DoBASE64, SpareByteAndInPlaceDecoding) {
     EXPECT_EQ(std::string(text.begin(), text.begin() + 5), std::string("foob\0", 5));
 }
 
+// 4 * ceil(n / 3) outgrows the 32-bit count from 1,610,612,734 bytes on: 0, nothing read or
+// written (the small buffers stand for the large ones, so any access past them faults).
+TEST(DoBASE64, EncodingCountThatCannotBeRepresented) {
+    std::vector<std::uint8_t> input(16, 'a'), output(16, 0xA5);
+    for (const std::int32_t length : {1610612734, 1610612735, 2147483647}) {
+        EXPECT_EQ(callExport("DoBASE64", input.data(), length, output.data(), 0, 0), 0) << length;
+        EXPECT_EQ(output, std::vector<std::uint8_t>(16, 0xA5)) << length;
+    }
+}
+
 TEST(DoBASE64, MegabyteRoundTrip) {
     std::mt19937 rng(42);
     std::vector<std::uint8_t> data(1 << 20);

@@ -1,7 +1,9 @@
 // System information, registry values, process launching and message boxes through the DLL.
 // The message boxes need a display: ctest runs this suite under Xvfb.
 #include <cstring>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "dll_under_test.h"
 #include "tessaly.h"
@@ -133,6 +135,66 @@ TEST_F(Registry, RoundTripsAndTheStringLimit) {
     char* reference = buffer;
     EXPECT_EQ(callExport("ReadRegistryKeyS_zk", key_.c_str(), "greeting", &reference), 0);
     EXPECT_STREQ(buffer, "hello");
+}
+
+// Every S form under one rule: a null reference does nothing and gives the plain form's
+// failure; a reference to a null pointer gives what the plain form gives a null pointer. The
+// sizes passed beside the reference show whether anything was done.
+TEST_F(Registry, EverySFormWithANullReferenceAndAReferenceToNull) {
+    store("greeting", REG_SZ, "hello", 6);
+    struct SForm {
+        const char* name;
+        std::int64_t failure;
+        std::function<std::int64_t(char**, std::int32_t*)> call;
+        std::function<std::int64_t(char*, std::int32_t*)> plain;
+    };
+    const std::string key = key_;
+    const std::string existing = moduleFileName(nullptr);
+    const auto asUnsigned = [](std::int32_t* size) { return reinterpret_cast<std::uint32_t*>(size); };
+    const std::vector<SForm> forms = {
+        {"GetDLLPathS", 0, [](char** r, std::int32_t*) { callExport<void>("GetDLLPathS", r); return std::int64_t{0}; },
+         [](char* p, std::int32_t*) { callExport<void>("GetDLLPath", p); return std::int64_t{0}; }},
+        {"GetExeFilenameS_zk", 0,
+         [](char** r, std::int32_t* n) { callExport<void>("GetExeFilenameS_zk", r, n); return std::int64_t{0}; },
+         [](char* p, std::int32_t* n) { callExport<void>("GetExeFilename_zk", p, n); return std::int64_t{0}; }},
+        {"GetExePathS_zk", 0,
+         [](char** r, std::int32_t* n) { callExport<void>("GetExePathS_zk", r, n); return std::int64_t{0}; },
+         [](char* p, std::int32_t* n) { callExport<void>("GetExePath_zk", p, n); return std::int64_t{0}; }},
+        {"FileExistsS_zk", 0, [&](char** r, std::int32_t*) { return std::int64_t{callExport("FileExistsS_zk", existing.c_str(), r)}; },
+         [&](char* p, std::int32_t*) { return std::int64_t{callExport("FileExists_zk", existing.c_str(), p)}; }},
+        {"GetComputerNameS_zk", 0,
+         [&](char** r, std::int32_t* n) { return std::int64_t{callExport("GetComputerNameS_zk", r, asUnsigned(n))}; },
+         [&](char* p, std::int32_t* n) { return std::int64_t{callExport("GetComputerName_zk", p, asUnsigned(n))}; }},
+        {"GetWindowsDirectoryS_zk", 0,
+         [](char** r, std::int32_t*) { return std::int64_t{callExport("GetWindowsDirectoryS_zk", r, std::uint32_t{260})}; },
+         [](char* p, std::int32_t*) { return std::int64_t{callExport("GetWindowsDirectory_zk", p, std::uint32_t{260})}; }},
+        {"GetSystemDirectoryS_zk", 0,
+         [](char** r, std::int32_t*) { return std::int64_t{callExport("GetSystemDirectoryS_zk", r, std::uint32_t{260})}; },
+         [](char* p, std::int32_t*) { return std::int64_t{callExport("GetSystemDirectory_zk", p, std::uint32_t{260})}; }},
+        {"GetBiosInfoS_zk", 0, [](char** r, std::int32_t*) { return std::int64_t{callExport<std::uint8_t>("GetBiosInfoS_zk", r)}; },
+         [](char* p, std::int32_t*) { return std::int64_t{callExport<std::uint8_t>("GetBiosInfo_zk", p)}; }},
+        {"ReadRegistryKeyS_zk", 2,
+         [&](char** r, std::int32_t*) { return std::int64_t{callExport("ReadRegistryKeyS_zk", key.c_str(), "greeting", r)}; },
+         [&](char* p, std::int32_t*) { return std::int64_t{callExport("ReadRegistryKey_zk", key.c_str(), "greeting", p)}; }},
+    };
+    for (const SForm& form : forms) {
+        std::int32_t size = 200;
+        EXPECT_EQ(form.call(nullptr, &size), form.failure) << form.name;
+        EXPECT_EQ(size, 200) << form.name << ": a null reference does nothing";
+        char* nullPointer = nullptr;
+        std::int32_t sizeThroughReference = 200, sizeOfPlain = 200;
+        EXPECT_EQ(form.call(&nullPointer, &sizeThroughReference), form.plain(nullptr, &sizeOfPlain)) << form.name;
+        EXPECT_EQ(sizeThroughReference, sizeOfPlain) << form.name;
+        EXPECT_EQ(nullPointer, nullptr) << form.name;
+    }
+    // What a null pointer gets from the plain forms that write text.
+    EXPECT_EQ(callExport("ReadRegistryKey_zk", key.c_str(), "greeting", nullptr), 2);
+    char windows[MAX_PATH];
+    const auto room = callExport("GetWindowsDirectory_zk", windows, std::uint32_t{sizeof windows}) + 1;
+    EXPECT_EQ(callExport("GetWindowsDirectory_zk", nullptr, std::uint32_t{260}), room) << "the room needed, as for size 0";
+    std::uint32_t nameSize = 64;
+    EXPECT_EQ(callExport("GetComputerName_zk", nullptr, &nameSize), 0);
+    EXPECT_EQ(callExport("GetComputerName_zk", windows, nullptr), 0);
 }
 
 #if defined(_WIN64)
