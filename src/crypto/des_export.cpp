@@ -1,6 +1,7 @@
 // DoDES and Do3DES: the exports over the cipher formats.
 #include "formats/ciphers.h"
 #include "frame/export_entry.h"
+#include "wipe.h"
 
 namespace {
 
@@ -14,9 +15,11 @@ void cryptInPlace(Cipher cipher, std::uint8_t* buffer, std::int32_t length, cons
     if (length <= 0) return;
     const std::size_t keySize =
         cipher == Cipher::des ? tessaly::des::DesEngine::keySize : tessaly::des::TripleDesEngine::keySize;
-    const tessaly::formats::KeyedCipher keyed(
-        cipher, {key, keySize}, mode == 1 ? tessaly::Direction::decipher : tessaly::Direction::encipher);
-    keyed.cryptBlocks({buffer, tessaly::formats::roundUpToBlocks(static_cast<std::size_t>(length), 8)});
+    tessaly::withStackScrubbed<tessaly::cipherStackDepth>([&] {
+        const tessaly::formats::KeyedCipher keyed(
+            cipher, {key, keySize}, mode == 1 ? tessaly::Direction::decipher : tessaly::Direction::encipher);
+        keyed.cryptBlocks({buffer, tessaly::formats::roundUpToBlocks(static_cast<std::size_t>(length), 8)});
+    });
 }
 
 }  // namespace

@@ -4,7 +4,17 @@
 
 #include <algorithm>
 
+extern "C" {
+std::uint8_t* tessalyStackCapture = nullptr;
+std::size_t tessalyStackCaptureBytes = 0;
+}
+
 namespace tessaly::host {
+
+void captureStackOfNextCalls(std::uint8_t* capture, std::size_t bytes) {
+    tessalyStackCapture = capture;
+    tessalyStackCaptureBytes = bytes;
+}
 
 #if defined(__i386__)
 
@@ -65,7 +75,16 @@ _tessalyCallStdcall:
     cmpl  $0, 24(%ecx)
     je    3f
     fstpl 32(%ecx)              # a double result: pop it off the FPU stack
-3:  leal  -12(%ebp), %esp
+3:  movl  _tessalyStackCaptureBytes, %ecx
+    testl %ecx, %ecx
+    jz    4f
+    movl  24(%ebp), %eax
+    movl  8(%eax), %esi         # ESP at the call
+    addl  $64, %esi             # the argument slots, which the callee may reuse
+    subl  %ecx, %esi
+    movl  _tessalyStackCapture, %edi
+    rep movsb                   # copied without a push: nothing of ours lands in it
+4:  leal  -12(%ebp), %esp
     popl  %edi
     popl  %esi
     popl  %ebx
@@ -230,7 +249,15 @@ tessalyCallX64:
     movdqu %xmm13, 224(%r11)
     movdqu %xmm14, 240(%r11)
     movdqu %xmm15, 256(%r11)
-    movq  0(%r11), %rsp
+    movq  tessalyStackCaptureBytes(%rip), %rcx
+    testq %rcx, %rcx
+    jz    4f
+    movq  8(%r11), %rsi         # RSP at the call
+    addq  $64, %rsi             # the shadow space and argument slots, which the callee may reuse
+    subq  %rcx, %rsi
+    movq  tessalyStackCapture(%rip), %rdi
+    rep movsb                   # copied without a push: nothing of ours lands in it
+4:  movq  0(%r11), %rsp
     movdqu 0(%rsp), %xmm6
     movdqu 16(%rsp), %xmm7
     movdqu 32(%rsp), %xmm8
@@ -300,7 +327,15 @@ tessalyCallX64:
 )" TESSALY_KNOWN_VALUES R"(
     call  *%r10
 )" TESSALY_TRACE_AFTER_CALL R"(
-    movq  0(%r11), %rsp
+    movq  tessalyStackCaptureBytes(%rip), %rcx
+    testq %rcx, %rcx
+    jz    4f
+    movq  8(%r11), %rsi         # RSP at the call
+    addq  $64, %rsi             # the shadow space and argument slots, which the callee may reuse
+    subq  %rcx, %rsi
+    movq  tessalyStackCapture(%rip), %rdi
+    rep movsb                   # copied without a push: nothing of ours lands in it
+4:  movq  0(%r11), %rsp
     popq  %r15
     popq  %r14
     popq  %r13
@@ -332,10 +367,11 @@ std::uint64_t callAndCheck(const void* function, const Slot* arguments, std::uin
     EXPECT_EQ(trace.rspAfter, trace.rspAtCall) << what << " did not restore RSP";
     for (unsigned i = 0; i < savedCount; ++i)
         EXPECT_EQ(trace.saved[i], knownValues[i]) << what << " did not preserve " << savedNames[i];
-    if (xmmSaved)
+    if (xmmSaved) {
         for (unsigned i = 0; i < 10; ++i)
             EXPECT_EQ(std::memcmp(trace.xmm[i], tessalyXmmPattern[i], 16), 0)
                 << what << " did not preserve XMM" << 6 + i;
+    }
     EXPECT_EQ(trace.flags & 0x400, 0u) << what << " returned with the direction flag set";
     if (real != nullptr) *real = trace.xmm0;
     return raw;

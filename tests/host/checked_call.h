@@ -25,6 +25,11 @@
 
 namespace tessaly::host {
 
+// From now on, each checked call copies the bytes of its stack that lie below the call's stack
+// pointer plus 64 (so the argument slots and shadow space too) into capture, bytes of them,
+// straight after the callee returns and before anything else runs on that stack. Bytes 0 stops.
+void captureStackOfNextCalls(std::uint8_t* capture, std::size_t bytes);
+
 // One argument as the callee finds it in its register or stack slot.
 #if defined(__i386__)
 using Slot = std::uint32_t;
