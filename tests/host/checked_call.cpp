@@ -78,8 +78,8 @@ _tessalyCallStdcall:
 3:  movl  _tessalyStackCaptureBytes, %ecx
     testl %ecx, %ecx
     jz    4f
-    movl  24(%ebp), %eax
-    movl  8(%eax), %esi         # ESP at the call
+    movl  24(%ebp), %esi        # (EDX:EAX hold the result)
+    movl  8(%esi), %esi         # ESP at the call
     addl  $64, %esi             # the argument slots, which the callee may reuse
     subl  %ecx, %esi
     movl  _tessalyStackCapture, %edi

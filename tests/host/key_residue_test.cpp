@@ -58,7 +58,8 @@ struct Needles {
 };
 
 struct Residue {
-    std::size_t depth = 0;       // how far below the call the export left anything but zeroes
+    std::size_t depth = 0;       // how deep the stack holds anything but zeroes: the scrub's
+                                 // depth and its own call to memset, once the work is scrubbed
     std::vector<std::string> found;
 };
 
