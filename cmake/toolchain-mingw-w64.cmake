@@ -2,8 +2,10 @@
 # the TESSALY_MINGW_PREFIX that the including file sets.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER   ${TESSALY_MINGW_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${TESSALY_MINGW_PREFIX}-g++)
+# Named with their thread model, so the DLL does not depend on which one the system's
+# alternatives point at; the test programs use the posix twins (tests/CMakeLists.txt).
+set(CMAKE_C_COMPILER   ${TESSALY_MINGW_PREFIX}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${TESSALY_MINGW_PREFIX}-g++-win32)
 set(CMAKE_RC_COMPILER  ${TESSALY_MINGW_PREFIX}-windres)
 set(CMAKE_OBJDUMP      ${TESSALY_MINGW_PREFIX}-objdump CACHE FILEPATH "")
 
