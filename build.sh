@@ -51,7 +51,7 @@ case "${1:-}" in
     ;;
   test)
     install_dependencies
-    for preset in windows-i686 windows-x86_64 native-asan native-release; do
+    for preset in windows-i686 windows-x86_64 native-asan native-release linux-aarch64 linux-s390x; do
       configure_and_build "$preset"
       run_tests "$preset"
     done

@@ -11,10 +11,12 @@ std::size_t tessalyStackCaptureBytes = 0;
 
 namespace tessaly::host {
 
+#if defined(__i386__) || defined(__x86_64__)
 void captureStackOfNextCalls(std::uint8_t* capture, std::size_t bytes) {
     tessalyStackCapture = capture;
     tessalyStackCaptureBytes = bytes;
 }
+#endif
 
 #if defined(__i386__)
 
@@ -378,7 +380,9 @@ std::uint64_t callAndCheck(const void* function, const Slot* arguments, std::uin
 }
 
 #else
-#error "checked calls are written for x86 and x86-64"
+
+void captureStackOfNextCalls(std::uint8_t*, std::size_t) {}
+
 #endif
 
 }  // namespace tessaly::host

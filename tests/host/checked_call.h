@@ -30,6 +30,9 @@ namespace tessaly::host {
 // straight after the callee returns and before anything else runs on that stack. Bytes 0 stops.
 void captureStackOfNextCalls(std::uint8_t* capture, std::size_t bytes);
 
+#if defined(__i386__) || defined(__x86_64__)
+inline constexpr bool callsAreChecked = true;
+
 // One argument as the callee finds it in its register or stack slot.
 #if defined(__i386__)
 using Slot = std::uint32_t;
@@ -87,5 +90,21 @@ double checkedCallDouble(const void* function, const char* what, Args... args) {
     callAndCheck(function, slots.data(), slots.size(), what, &result);
     return result;
 }
+
+#else
+// Elsewhere (the Linux library on other processors) the compiler's own call: the conventions
+// hosts break are x86's. Nothing is checked and no stack is captured.
+inline constexpr bool callsAreChecked = false;
+
+template <typename Result = std::int32_t, typename... Args>
+Result checkedCall(const void* function, const char*, Args... args) {
+    return reinterpret_cast<Result (*)(Args...)>(const_cast<void*>(function))(args...);
+}
+
+template <typename... Args>
+double checkedCallDouble(const void* function, const char* what, Args... args) {
+    return checkedCall<double>(function, what, args...);
+}
+#endif
 
 }  // namespace tessaly::host

@@ -16,7 +16,7 @@ TEST(CheckedCall, CatchesACalleeThatDoesNotRemoveItsArguments) {
                             "argument bytes");
 }
 
-#else
+#elif defined(__x86_64__)
 
 extern "C" std::uint64_t tessalyClobberRbx();
 extern "C" std::uint64_t tessalyClobberR14();
