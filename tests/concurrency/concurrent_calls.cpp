@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/fixed_input.h"
 #include "common/library_under_test.h"
 
 namespace {
@@ -18,14 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr unsigned threadCount = 8;
 constexpr unsigned rounds = 60;
 
-Bytes input(std::size_t length, std::uint32_t seed) {
-    Bytes bytes(length);
-    for (auto& byte : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return bytes;
-}
+using tessaly::testing::input;
 
 void append(Bytes& record, const Bytes& bytes) { record.insert(record.end(), bytes.begin(), bytes.end()); }
 

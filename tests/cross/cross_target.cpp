@@ -11,21 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "common/fixed_input.h"
 #include "common/library_under_test.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Inputs: bytes from a fixed linear congruential sequence, so every target makes the same.
-Bytes input(std::size_t length, std::uint32_t seed) {
-    Bytes bytes(length);
-    for (auto& byte : bytes) {
-        seed = seed * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return bytes;
-}
+using tessaly::testing::input;
 
 constexpr std::size_t lengths[] = {1, 8, 13, 100, 1024};
 const Bytes desKey = input(8, 1), tripleKey = input(16, 2), blowfishKey = input(56, 3);

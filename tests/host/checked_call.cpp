@@ -170,6 +170,17 @@ std::uint64_t tessalyCallX64(const void* function, const Slot* arguments, std::u
     "    movq  %r10, 88(%r11)\n"                      \
     "    movsd %xmm0, 96(%r11)\n"
 
+#define TESSALY_CAPTURE_STACK                         \
+    "    movq  tessalyStackCaptureBytes(%rip), %rcx\n" \
+    "    testq %rcx, %rcx\n"                          \
+    "    jz    4f\n"                                  \
+    "    movq  8(%r11), %rsi\n"  /* RSP at the call */ \
+    "    addq  $64, %rsi\n"      /* the shadow space and argument slots, which the callee may reuse */ \
+    "    subq  %rcx, %rsi\n"                          \
+    "    movq  tessalyStackCapture(%rip), %rdi\n"     \
+    "    rep movsb\n"            /* copied without a push: nothing of ours lands in it */ \
+    "4:\n"
+
 #if defined(_WIN64)
 constexpr unsigned savedCount = 8;  // RDI and RSI are callee-saved on Windows
 constexpr bool xmmSaved = true;
@@ -251,15 +262,8 @@ tessalyCallX64:
     movdqu %xmm13, 224(%r11)
     movdqu %xmm14, 240(%r11)
     movdqu %xmm15, 256(%r11)
-    movq  tessalyStackCaptureBytes(%rip), %rcx
-    testq %rcx, %rcx
-    jz    4f
-    movq  8(%r11), %rsi         # RSP at the call
-    addq  $64, %rsi             # the shadow space and argument slots, which the callee may reuse
-    subq  %rcx, %rsi
-    movq  tessalyStackCapture(%rip), %rdi
-    rep movsb                   # copied without a push: nothing of ours lands in it
-4:  movq  0(%r11), %rsp
+)" TESSALY_CAPTURE_STACK R"(
+    movq  0(%r11), %rsp
     movdqu 0(%rsp), %xmm6
     movdqu 16(%rsp), %xmm7
     movdqu 32(%rsp), %xmm8
@@ -329,15 +333,8 @@ tessalyCallX64:
 )" TESSALY_KNOWN_VALUES R"(
     call  *%r10
 )" TESSALY_TRACE_AFTER_CALL R"(
-    movq  tessalyStackCaptureBytes(%rip), %rcx
-    testq %rcx, %rcx
-    jz    4f
-    movq  8(%r11), %rsi         # RSP at the call
-    addq  $64, %rsi             # the shadow space and argument slots, which the callee may reuse
-    subq  %rcx, %rsi
-    movq  tessalyStackCapture(%rip), %rdi
-    rep movsb                   # copied without a push: nothing of ours lands in it
-4:  movq  0(%r11), %rsp
+)" TESSALY_CAPTURE_STACK R"(
+    movq  0(%r11), %rsp
     popq  %r15
     popq  %r14
     popq  %r13
