@@ -277,7 +277,9 @@ TEST_F(KeyResidue, BlockCiphersLeaveNoScheduleBehind) {
                 }, needles);
             }
         }
-        for (const auto& [name, keySize] : {std::pair{"DoDES", std::size_t{8}}, std::pair{"Do3DES", std::size_t{16}}}) {
+        for (const auto& cipher : {std::pair{"DoDES", std::size_t{8}}, std::pair{"Do3DES", std::size_t{16}}}) {
+            const char* name = cipher.first;  // (clang 14 captures no structured binding)
+            const std::size_t keySize = cipher.second;
             const auto key = pattern(keySize, 9);
             Needles needles;
             needles.addBytes(key.data(), key.size());
@@ -340,7 +342,9 @@ TEST_F(KeyResidue, RsaLeavesNoExponentLimb) {
     std::int32_t lineLength = 0;
     std::vector<std::uint8_t> back(64 + 8);
     std::int32_t backLength = 0;
-    for (const auto& [exponent, forward] : {std::pair{&forwardExponent, true}, std::pair{&backwardExponent, false}}) {
+    for (const auto& way : {std::pair{&forwardExponent, true}, std::pair{&backwardExponent, false}}) {
+        const std::string* exponent = way.first;  // (clang 14 captures no structured binding)
+        const bool forward = way.second;
         const auto limbs = binaryOfDecimal(*exponent);
         Needles needles;
         needles.addBytes(limbs.data(), limbs.size());
