@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fixed_input.h"
 #include "dll_under_test.h"
 
 #if defined(_WIN32)
@@ -57,11 +58,7 @@ private:
     std::uint8_t* base_ = nullptr;
 };
 
-std::vector<std::uint8_t> sequence(std::size_t count, unsigned seed) {
-    std::vector<std::uint8_t> bytes(count);
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 131 + (i >> 4));
-    return bytes;
-}
+std::vector<std::uint8_t> sequence(std::size_t count, unsigned seed) { return testing::input(count, seed); }
 
 TEST(GuardPages, CiphersTouchOnlyTheRoundedBufferAndTheKey) {
     for (const std::size_t length : {1, 8, 15, 16, 17, 100, 4096}) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/fixed_input.h"
 #include "dll_under_test.h"
 
 namespace tessaly::host {
@@ -237,11 +238,7 @@ std::vector<std::uint8_t> binaryOfDecimal(const std::string& digits) {
     return number;
 }
 
-std::vector<std::uint8_t> pattern(std::size_t count, unsigned seed) {
-    std::vector<std::uint8_t> bytes(count);
-    for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(seed * 73 + i * 151 + (i >> 3) * 29 + 1);
-    return bytes;
-}
+std::vector<std::uint8_t> pattern(std::size_t count, unsigned seed) { return testing::input(count, seed); }
 
 std::string report(const Residue& residue) {
     std::string text;
