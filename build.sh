@@ -6,12 +6,13 @@
 #                      and the tool's rate on a 1 GiB file beside openssl and sha256sum
 #   ./build.sh dist    build the release from clean trees into dist/: the Windows zip, the
 #                      Debian packages (amd64, arm64) and SHA256SUMS
+#   ./build.sh fuzz [MINUTES]  run every fuzz target MINUTES (default 10) on its kept corpus
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 usage() {
-  sed -n '3,8p' "$0" | sed 's/^# *//'
+  sed -n '3,9p' "$0" | sed 's/^# *//'
   exit 2
 }
 
@@ -85,6 +86,11 @@ case "${1:-}" in
   dist)
     install_dependencies
     scripts/dist.sh dist
+    ;;
+  fuzz)
+    install_dependencies
+    configure_and_build native-asan
+    scripts/fuzz-long.sh build/native-asan "${2:-10}"
     ;;
   *)
     usage

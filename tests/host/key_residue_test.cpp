@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/blowfish_model.h"
 #include "common/fixed_input.h"
 #include "dll_under_test.h"
 
@@ -136,92 +137,6 @@ void addAesSchedule(const std::vector<std::uint8_t>& key, Needles& needles) {
     }
 }
 
-// ---- Blowfish in the library's byte order, from pi ----
-
-// The first `count` 32-bit words of pi's fractional part, by Machin's formula in fixed point:
-// pi = 16 atan(1/5) - 4 atan(1/239).
-std::vector<Word> piWords(std::size_t count) {
-    const std::size_t size = count + 3;  // [0] the integer part, then fraction words, then guard words
-    using Number = std::vector<Word>;
-    const auto divide = [](Number& n, Word d) {
-        std::uint64_t rest = 0;
-        for (Word& word : n) {
-            const std::uint64_t value = (rest << 32) | word;
-            word = static_cast<Word>(value / d);
-            rest = value % d;
-        }
-    };
-    const auto addTo = [](Number& sum, const Number& term, bool subtract) {
-        std::int64_t carry = 0;
-        for (std::size_t i = sum.size(); i-- > 0;) {
-            const std::int64_t value = std::int64_t{sum[i]} + (subtract ? -std::int64_t{term[i]} : std::int64_t{term[i]}) + carry;
-            sum[i] = static_cast<Word>(value);
-            carry = value >> 32;
-        }
-    };
-    const auto arctangentOfInverse = [&](Word x, Word factor) {
-        Number sum(size, 0), power(size, 0), term(size);
-        power[0] = factor;
-        divide(power, x);  // factor / x
-        for (Word k = 0;; ++k) {
-            if (std::all_of(power.begin(), power.end(), [](Word w) { return w == 0; })) break;
-            term = power;
-            divide(term, 2 * k + 1);
-            addTo(sum, term, k % 2 == 1);
-            divide(power, x * x);
-        }
-        return sum;
-    };
-    Number pi = arctangentOfInverse(5, 16);
-    addTo(pi, arctangentOfInverse(239, 4), true);
-    return Number(pi.begin() + 1, pi.begin() + 1 + static_cast<std::ptrdiff_t>(count));
-}
-
-struct BlowfishModel {
-    std::array<Word, 18> p;
-    std::array<std::array<Word, 256>, 4> s;
-
-    // F takes S0 by the least significant byte of its input and S3 by the most significant.
-    Word f(Word x) const { return ((s[0][x & 0xFF] + s[1][(x >> 8) & 0xFF]) ^ s[2][(x >> 16) & 0xFF]) + s[3][x >> 24]; }
-    void encipher(Word& left, Word& right) const {
-        for (int i = 0; i < 16; ++i) {
-            left ^= p[i];
-            right ^= f(left);
-            std::swap(left, right);
-        }
-        std::swap(left, right);
-        right ^= p[16];
-        left ^= p[17];
-    }
-    // Key words take their first key byte as the least significant.
-    explicit BlowfishModel(const std::vector<std::uint8_t>& key, Needles& needles) {
-        const std::vector<Word> digits = piWords(18 + 4 * 256);
-        std::copy_n(digits.begin(), 18, p.begin());
-        for (int box = 0; box < 4; ++box) std::copy_n(digits.begin() + 18 + 256 * box, 256, s[box].begin());
-        for (std::size_t i = 0; i < 18; ++i) {
-            Word word = 0;
-            for (std::size_t j = 0; j < 4; ++j) word |= Word{key[(4 * i + j) % key.size()]} << (8 * j);
-            p[i] ^= word;
-            needles.add(p[i]);
-        }
-        Word left = 0, right = 0;
-        for (std::size_t i = 0; i < 18; i += 2) {
-            encipher(left, right);
-            p[i] = left;
-            p[i + 1] = right;
-        }
-        for (auto& box : s)
-            for (std::size_t i = 0; i < 256; i += 2) {
-                encipher(left, right);
-                box[i] = left;
-                box[i + 1] = right;
-            }
-        for (Word w : p) needles.add(w);
-        for (const auto& box : s)
-            for (Word w : box) needles.add(w);
-    }
-};
-
 // ---- the RSA exponent, from its decimal text ----
 
 std::vector<std::uint8_t> binaryOfDecimal(const std::string& digits) {
@@ -290,20 +205,17 @@ TEST_F(KeyResidue, BlockCiphersLeaveNoScheduleBehind) {
 
 TEST_F(KeyResidue, BlowfishLeavesNoKeyedWord) {
     const auto key = pattern(13, 21);
+    const testing::BlowfishModel model(key);
     Needles needles;
-    const BlowfishModel model(key, needles);
-    // The model is the library's cipher: one block, halves least significant byte first.
-    std::uint8_t block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    Word left, right;
-    std::memcpy(&left, block, 4);
-    std::memcpy(&right, block + 4, 4);
-    model.encipher(left, right);
-    callExport<void>("DoBlowfish", block, 8, key.data(), 13, 0);
-    Word gotLeft, gotRight;
-    std::memcpy(&gotLeft, block, 4);
-    std::memcpy(&gotRight, block + 4, 4);
-    ASSERT_EQ(gotLeft, left) << "the model does not encipher as the library does";
-    ASSERT_EQ(gotRight, right);
+    for (Word w : model.keyMixedP) needles.add(w);
+    for (Word w : model.p) needles.add(w);
+    for (const auto& box : model.s)
+        for (Word w : box) needles.add(w);
+    // The model is the library's cipher.
+    std::array<std::uint8_t, 8> block = {1, 2, 3, 4, 5, 6, 7, 8}, modelled = block;
+    model.cryptBlock(modelled, true);
+    callExport<void>("DoBlowfish", block.data(), 8, key.data(), 13, 0);
+    ASSERT_EQ(block, modelled) << "the model does not encipher as the library does";
     for (const std::int32_t mode : {0, 1})
         for (const std::int32_t length : {5, 8, 1000}) {
             auto data = pattern(1008, 4);
