@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a prefix of the build tree's own.
-# Usage: wine-run.sh win32|win64 PREFIX-DIRECTORY PROGRAM [ARGUMENTS...]
+# Usage: wine-run.sh [--own-server] win32|win64 PREFIX-DIRECTORY PROGRAM [ARGUMENTS...]
 # A win64 prefix runs 64-bit programs and, through WoW64, 32-bit ones; a win32 prefix only
 # 32-bit ones. A prefix keeps the architecture it was made with.
 set -euo pipefail
+# --own-server: first end the prefix's Wine server if one is still running. A program joins
+# the running server and its desktop, and a desktop started by a program without a display
+# (DISPLAY unset) has no windows to give: a program started under xvfb-run right after one
+# that ran without it gets -1 from every message box. A suite that needs the display starts
+# its own server.
+own_server=false
+if [ "${1:-}" = --own-server ]; then
+  own_server=true
+  shift
+fi
 export WINEARCH=$1
 export WINEPREFIX=$(realpath -m "$2")
 shift 2
@@ -28,4 +38,8 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     wineserver -w
   fi
 ) 9>"$WINEPREFIX.lock"
+if $own_server; then
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+fi
 exec "$loader" "$@"

@@ -132,5 +132,40 @@ TEST(GuardPages, RsaAndTheMatcherReadTheirTextsToTheZeroOnly) {
     }
 }
 
+TEST(GuardPages, TextHelpersReadTheirTextsToTheZeroOnly) {
+    // A two-byte lead (0x81 or more) last of all, digits and points to the end, a match at the very end.
+    const std::vector<std::string> texts = {"", "x", "  -42abc", "1.5d2", "0123", "12.5.", "abc\x81", "\xFE",
+                                            "Abc-xyz1", "abcabc", std::string(4095, 'q') + "z"};
+    for (const std::string& content : texts) {
+        GuardedBytes text(content);
+        const std::string last = content.empty() ? "" : content.substr(content.size() - 1);
+        GuardedBytes sought(last), longer(content + "!");
+        callExport("atoi_zk", text.text());
+        callExportDouble("atof_zk", text.text());
+        EXPECT_EQ(callExport("strlen_zk", text.text()), static_cast<std::int32_t>(content.size()));
+        callExport("strlenword_zk", text.text());
+        callExport("instr_zk", text.text(), sought.text());
+        callExport("inrstr_zk", text.text(), sought.text());
+        callExport("instr_zk", sought.text(), text.text());
+        EXPECT_EQ(callExport("strcmp_zk", text.text(), longer.text()), -1);
+        EXPECT_EQ(callExport("strcmp_zk", longer.text(), text.text()), 1);
+        callExport("isnumeric_zk", text.text());
+        callExport("isdigital_zk", text.text());
+        GuardedBytes first(content.data(), content.size()), second(content.data(), content.size());
+        EXPECT_EQ(callExport(memcmpExportName, first.data(), second.data(), static_cast<std::uint32_t>(content.size())), 0);
+
+        // The ones that write: in place, and by reference.
+        GuardedBytes changed(content);
+        auto* writable = reinterpret_cast<char*>(changed.data());
+        callExport<char*>("toupper_zk", writable);
+        callExport<char*>("tolower_zk", writable);
+        callExport<char*>("touppers_zk", &writable);
+        callExport<char*>("tolowers_zk", &writable);
+        callExport<void>("setstrchar_zk", writable, static_cast<std::uint32_t>(content.size()), 'X');
+        callExport<void>("setstrchars_zk", &writable, static_cast<std::uint32_t>(content.size()), 'X');
+        if (!content.empty()) callExport<void>("setstrchar_zk", writable, static_cast<std::uint32_t>(content.size() - 1), 'X');
+    }
+}
+
 }  // namespace
 }  // namespace tessaly::host

@@ -1,5 +1,6 @@
 // System information, registry values, process launching and message boxes through the DLL.
 // The message boxes need a display: ctest runs this suite under Xvfb.
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -277,13 +278,16 @@ struct Presser {
     WPARAM button;
     HWND found = nullptr;
     std::uintptr_t foundByExport = 0;
+    std::atomic<bool> callReturned{false};
 
-    // Finds the box by its caption, asks FindWindow_zk for it too, and presses the button.
+    // Finds the box by its caption, asks FindWindow_zk for it too, and presses the button. The
+    // search has no deadline of its own: a box stays up until it is pressed, however slowly
+    // it came, so the search ends when the box is found or when the call returned without one.
     static DWORD WINAPI run(void* self) {
         auto* presser = static_cast<Presser*>(self);
-        for (int i = 0; i < 400 && presser->found == nullptr; ++i, Sleep(25))
-            presser->found = FindWindowA(nullptr, presser->caption.c_str());
-        if (presser->found == nullptr) return 1;
+        while ((presser->found = FindWindowA(nullptr, presser->caption.c_str())) == nullptr)
+            if (presser->callReturned) return 1;
+            else Sleep(20);
         using FindWindowFunction = decltype(&FindWindow_zk);
         const auto findWindow = reinterpret_cast<FindWindowFunction>(
             reinterpret_cast<void*>(GetProcAddress(dll(), "FindWindow_zk")));
@@ -291,25 +295,35 @@ struct Presser {
         PostMessageA(presser->found, WM_COMMAND, presser->button, 0);
         return 0;
     }
+
+    // Runs the box on this thread while the presser looks for it on its own.
+    template <typename Call>
+    std::int32_t press(Call&& call) {
+        const HANDLE thread = CreateThread(nullptr, 0, &Presser::run, this, 0, nullptr);
+        const std::int32_t result = call();
+        callReturned = true;
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        return result;
+    }
 };
 
 bool haveDisplay() { return GetEnvironmentVariableA("DISPLAY", nullptr, 0) > 0; }
 
+// -1 at once here means the program's windows live on a desktop without a display: a Wine
+// server already running for the prefix, started without one, is reused (the suite's command
+// ends the prefix's server before it starts).
 TEST(MessageBoxes, ReturnTheButtonPressed) {
     if (!haveDisplay()) GTEST_SKIP() << "no display: ctest runs this suite under xvfb-run";
     Presser no{"Tessaly test: MessageBox_zk", IDNO};
-    HANDLE thread = CreateThread(nullptr, 0, &Presser::run, &no, 0, nullptr);
-    EXPECT_EQ(callExport("MessageBox_zk", std::uintptr_t{0}, "Press No", no.caption.c_str(), MB_YESNO), IDNO);
-    WaitForSingleObject(thread, 15000);
-    CloseHandle(thread);
+    EXPECT_EQ(no.press([&] { return callExport("MessageBox_zk", std::uintptr_t{0}, "Press No", no.caption.c_str(), MB_YESNO); }),
+              IDNO);
     ASSERT_NE(no.found, nullptr);
     EXPECT_EQ(no.foundByExport, reinterpret_cast<std::uintptr_t>(no.found));
 
     Presser retry{"Tessaly test: MessageBoxN_zk", IDRETRY};
-    thread = CreateThread(nullptr, 0, &Presser::run, &retry, 0, nullptr);
-    EXPECT_EQ(callExport("MessageBoxN_zk", "Press Retry", retry.caption.c_str(), MB_RETRYCANCEL), IDRETRY);
-    WaitForSingleObject(thread, 15000);
-    CloseHandle(thread);
+    EXPECT_EQ(retry.press([&] { return callExport("MessageBoxN_zk", "Press Retry", retry.caption.c_str(), MB_RETRYCANCEL); }),
+              IDRETRY);
     EXPECT_NE(retry.found, nullptr);
     EXPECT_EQ(callExport<std::uintptr_t>("FindWindow_zk", nullptr, "no window has this title"), 0u);
 }
