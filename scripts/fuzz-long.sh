@@ -2,12 +2,13 @@
 # Runs every fuzz target of a tree for the given minutes, as many at once as there are
 # processors, each on its corpus (kept in the tree, so a later run starts from what this one
 # learned), and prints what each did. Fails when any target made a finding.
-# Usage: fuzz-long.sh TREE MINUTES
+# Usage: fuzz-long.sh TREE MINUTES   (TESSALY_FUZZ_JOBS: how many at once, else one per processor)
 set -euo pipefail
 tree=$(realpath "$1")
 seconds=$(( ${2:-10} * 60 ))
 logs=$tree/fuzz-logs
 mkdir -p "$logs"
+jobs=${TESSALY_FUZZ_JOBS:-$(nproc)}
 targets=$(find "$tree/tests" -maxdepth 1 -type f -executable -name 'fuzz_*' -printf '%f\n' | sort)
 [ -n "$targets" ] || { echo "fuzz-long: no fuzz targets in $tree/tests" >&2; exit 2; }
 
@@ -19,9 +20,9 @@ run_one() {
 }
 export -f run_one
 export tree seconds logs
-echo "fuzz: $(echo "$targets" | wc -w) targets, $((seconds / 60)) min each, $(nproc) at a time"
+echo "fuzz: $(echo "$targets" | wc -w) targets, $((seconds / 60)) min each, $jobs at a time"
 status=0
-echo "$targets" | xargs -P "$(nproc)" -I{} bash -c 'run_one {}' || status=1
+echo "$targets" | xargs -P "$jobs" -I{} bash -c 'run_one {}' || status=1
 
 printf '%-22s %14s %10s %8s  %s\n' target executions "per s" corpus result
 for name in $targets; do
