@@ -3,6 +3,8 @@
 # debootstrap (its base packages only; the project's own script installs the rest), from a
 # clean clone of a commit. Needs root. Leaves the system and its log in the work folder.
 # Usage: fresh-machine-test.sh WORK-FOLDER [COMMIT]
+#   TESSALY_FRESH_BASE: a folder debootstrap filled once and nothing has run in since, copied
+#   instead of running debootstrap again (for several runs)
 set -euo pipefail
 work=$(realpath -m "$1")
 commit=${2:-HEAD}
@@ -13,8 +15,12 @@ mirror=http://deb.debian.org/debian
 
 command -v debootstrap >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends debootstrap
 [ ! -e "$root" ] || { echo "fresh-machine-test: $root exists; give a new folder" >&2; exit 2; }
-mkdir -p "$work"
-debootstrap --include=git,ca-certificates bookworm "$root" "$mirror" > "$work/debootstrap.log" 2>&1
+mkdir -p "$work" "$root"
+if [ -n "${TESSALY_FRESH_BASE:-}" ]; then
+  cp -a "$TESSALY_FRESH_BASE/." "$root/"
+else
+  debootstrap --include=git,ca-certificates bookworm "$root" "$mirror" > "$work/debootstrap.log" 2>&1
+fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 git clone -q "$source" "$root/src"
 git -C "$root/src" checkout -q "$commit"
