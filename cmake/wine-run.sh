@@ -3,7 +3,9 @@
 # Usage: wine-run.sh [--own-server] win32|win64 PREFIX-DIRECTORY PROGRAM [ARGUMENTS...]
 # A win64 prefix runs 64-bit programs and, through WoW64, 32-bit ones; a win32 prefix only
 # 32-bit ones. A prefix keeps the architecture it was made with.
-set -euo pipefail
+set -Eeuo pipefail
+# No step before the program may end the script silently: its status would pass for the program's.
+trap 'echo "wine-run.sh: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 # --own-server: first end the prefix's Wine server if one is still running. A program joins
 # the running server and its desktop, and a desktop started by a program without a display
 # (DISPLAY unset) has no windows to give: a program started under xvfb-run right after one
