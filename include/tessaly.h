@@ -99,7 +99,10 @@ int32_t TESSALY_API DoBASE64(const uint8_t *input, int32_t inputLength, uint8_t 
  * All four work in place, block by block with no chaining (electronic codebook), and always
  * write the last block whole: the buffer must hold length rounded up to the block size (8
  * bytes for DES, triple DES and Blowfish, 16 for AES). A length of 0 or below changes
- * nothing. Each call is independent and may run on any thread. */
+ * nothing. Each call is independent and may run on any thread.
+ * DES, triple DES and Blowfish look up tables at addresses that depend on the key and the
+ * data, which is faster than any other way on these machines; code sharing the processor can
+ * learn from the cache what they read. */
 
 /* DES with the library's own P permutation (so not standard DES output). The bytes past
  * length in the last block are enciphered as they stand (the caller pads). mode 1 deciphers;
@@ -154,7 +157,10 @@ void TESSALY_API SHA_256(const uint8_t *data, uint32_t length, uint8_t *digest);
  * modulus (always for modulus 0); 1 when the exponent is 0 - checked in that order. On an
  * error *outputLength is left alone; bytes of earlier tokens may have been written.
  * Room: direction 0, per group as many characters as the modulus has digits plus a space, and
- * the zero byte; otherwise 4 bytes per token and the zero byte. */
+ * the zero byte; otherwise 4 bytes per token and the zero byte.
+ * For an odd modulus the exponentiation takes the same steps and reads the same addresses
+ * whatever the exponent's digits (only how many 32-bit words it fills shows); an even modulus
+ * is reduced by long division, whose steps depend on the values. */
 int32_t TESSALY_API DoRSA(const uint8_t *data, int32_t dataLength, uint8_t *output,
                           int32_t *outputLength, const char *exponent, const char *modulus,
                           int32_t direction);

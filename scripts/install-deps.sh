@@ -10,7 +10,7 @@ packages=(
   googletest libssl-dev libgmp-dev libbenchmark-dev
   xvfb xauth openjdk-17-jdk-headless pkgconf libcli11-dev python3-pytest time openssl
   python3-venv python3-setuptools python3-wheel libjna-java junit5 mono-mcs mono-runtime
-  g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user zip unzip git file dpkg-dev
+  g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user zip unzip git file dpkg-dev valgrind
 )
 
 sudo=""

@@ -1,5 +1,11 @@
 // The binary engine behind DoRSA: decimal text in and out, Montgomery multiplication for odd
-// moduli, long division (Knuth's algorithm D) for even ones, sliding-window exponentiation.
+// moduli, long division (Knuth's algorithm D) for even ones, fixed-window exponentiation.
+//
+// Constant time in the exponent: the exponentiation runs the same squarings and multiplications
+// for every exponent of a given limb count, reads every table entry for each window, and no
+// branch or address depends on a value derived from the exponent (the final reduction and the
+// result's length included). Not so for an even modulus, whose long division branches on the
+// values: RSA moduli are odd.
 #include "rsa.h"
 
 #include <algorithm>
@@ -21,8 +27,18 @@ using Wide = std::uint64_t;
 
 constexpr Limb billion = 1000000000;  // 10^9 < 2^32: nine decimal digits per step
 
+// All ones when a == b, else zero; a ^ b must be below 2^31.
+constexpr Limb equalMask(Limb a, Limb b) { return 0 - (((a ^ b) - 1) >> 31); }
+
+// Drops leading zero limbs without a branch on their values: results of the exponentiation
+// pass through here.
 void trim(Natural& a) {
-    while (a.size > 0 && a.limbs[a.size - 1] == 0) --a.size;
+    Limb size = 0;
+    for (int i = 0; i < a.size; ++i) {
+        const Limb nonzero = (a.limbs[i] | (0 - a.limbs[i])) >> 31;
+        size ^= (size ^ static_cast<Limb>(i + 1)) & (0 - nonzero);
+    }
+    a.size = static_cast<int>(size);
 }
 
 // a = a * factor + addend
@@ -104,24 +120,20 @@ Limb negatedInverse(Limb m0) {
 }
 
 // r = r - m when r (n limbs, with `overflow` the limb above them) is not below m, the one
-// reduction every engine ends with; r stays below m when it started below 2m.
+// reduction every engine ends with; r stays below m when it started below 2m. The difference
+// is always computed and kept or not by a mask.
 void subtractIfNotBelow(Limb* r, const Limb* m, int n, Limb overflow) {
-    bool notBelow = overflow != 0;
-    if (!notBelow) {
-        notBelow = true;  // equal counts as not below
-        for (int i = n - 1; i >= 0; --i)
-            if (r[i] != m[i]) {
-                notBelow = r[i] > m[i];
-                break;
-            }
-    }
-    if (!notBelow) return;
+    Limb difference[maxLimbs];
     Wide borrow = 0;
     for (int i = 0; i < n; ++i) {
         const Wide d = Wide{r[i]} - m[i] - borrow;
-        r[i] = static_cast<Limb>(d);
+        difference[i] = static_cast<Limb>(d);
         borrow = (d >> 32) & 1;
     }
+    // Not below when a limb overflowed or the subtraction needed no borrow.
+    const Limb overflowed = (overflow | (0 - overflow)) >> 31;
+    const Limb keep = 0 - (overflowed | static_cast<Limb>(borrow ^ 1));
+    for (int i = 0; i < n; ++i) r[i] = (difference[i] & keep) | (r[i] & ~keep);
 }
 
 // 2^k mod m by doubling 1 k times, reducing as it goes; one spare limb holds the bit a
@@ -176,27 +188,29 @@ void montgomeryMultiply(Limb* r, const Limb* a, const Limb* b, const Limb* m, Li
     for (int i = 0; i < n; ++i) r[i] = t[i];
 }
 
-// The exponent's bits from the top, as a sliding window of up to four bits: each step squares
-// `squarings` times, then multiplies by the odd power `oddPower` (1, 3, ..., 15) unless it is 0.
-template <typename Square, typename MultiplyBy>
-void slidingWindow(const Natural& exponent, Square square, MultiplyBy multiplyBy) {
-    const auto bit = [&](int i) { return exponent.limbs[i / 32] >> (i % 32) & 1; };
-    int i = 32 * exponent.size - 1 - std::countl_zero(exponent.limbs[exponent.size - 1]);
-    bool started = false;
-    while (i >= 0) {
-        if (!bit(i)) {
-            square();
-            --i;
-            continue;
-        }
-        int low = std::max(i - 3, 0);
-        while (!bit(low)) ++low;  // the window ends on a one bit
-        unsigned window = 0;
-        for (int k = i; k >= low; --k) window = window << 1 | bit(k);
-        for (int k = i; k >= low && started; --k) square();
-        multiplyBy(window, started);
-        started = true;
-        i = low - 1;
+// The exponent in windows of four bits from the top of its top limb, zero windows included:
+// start(w) takes the table entry of the first window, then each further window squares four
+// times and multiplies by its entry. Which operations run depends on the limb count only.
+constexpr int windowBits = 4;
+constexpr int windowEntries = 1 << windowBits;  // b^0 ... b^15
+
+template <typename Start, typename Square, typename MultiplyBy>
+void fixedWindow(const Natural& exponent, Start start, Square square, MultiplyBy multiplyBy) {
+    const auto window = [&](int low) { return exponent.limbs[low / 32] >> (low % 32) & (windowEntries - 1); };
+    int low = 32 * exponent.size - windowBits;
+    start(window(low));
+    for (low -= windowBits; low >= 0; low -= windowBits) {
+        for (int k = 0; k < windowBits; ++k) square();
+        multiplyBy(window(low));
+    }
+}
+
+// out = table[index] (n limbs), reading every entry alike.
+void selectEntry(Limb* out, const Limb (&table)[windowEntries][maxLimbs], Limb index, int n) {
+    for (int j = 0; j < n; ++j) out[j] = 0;
+    for (Limb e = 0; e < windowEntries; ++e) {
+        const Limb mask = equalMask(e, index);
+        for (int j = 0; j < n; ++j) out[j] |= table[e][j] & mask;
     }
 }
 
@@ -204,22 +218,20 @@ Natural powerMontgomery(const Natural& base, const Natural& exponent, const Natu
                         const Natural& rSquared, Limb inverse) {
     const int n = modulus.size;
     const Limb* m = modulus.limbs.data();
-    Limb odd[8][maxLimbs];  // b^1, b^3, ..., b^15 in Montgomery form
-    montgomeryMultiply(odd[0], base.limbs.data(), rSquared.limbs.data(), m, inverse, n);
-    Limb squared[maxLimbs];
-    montgomeryMultiply(squared, odd[0], odd[0], m, inverse, n);
-    for (int k = 1; k < 8; ++k) montgomeryMultiply(odd[k], odd[k - 1], squared, m, inverse, n);
-
-    Limb accumulator[maxLimbs] = {};
-    slidingWindow(
-        exponent, [&] { montgomeryMultiply(accumulator, accumulator, accumulator, m, inverse, n); },
-        [&](unsigned window, bool started) {
-            if (started)
-                montgomeryMultiply(accumulator, accumulator, odd[window / 2], m, inverse, n);
-            else
-                std::copy(odd[window / 2], odd[window / 2] + n, accumulator);
-        });
     const Limb one[maxLimbs] = {1};
+    Limb table[windowEntries][maxLimbs];  // b^0 ... b^15 in Montgomery form
+    montgomeryMultiply(table[0], one, rSquared.limbs.data(), m, inverse, n);
+    montgomeryMultiply(table[1], base.limbs.data(), rSquared.limbs.data(), m, inverse, n);
+    for (int k = 2; k < windowEntries; ++k) montgomeryMultiply(table[k], table[k - 1], table[1], m, inverse, n);
+
+    Limb accumulator[maxLimbs], entry[maxLimbs];
+    fixedWindow(
+        exponent, [&](Limb window) { selectEntry(accumulator, table, window, n); },
+        [&] { montgomeryMultiply(accumulator, accumulator, accumulator, m, inverse, n); },
+        [&](Limb window) {
+            selectEntry(entry, table, window, n);
+            montgomeryMultiply(accumulator, accumulator, entry, m, inverse, n);
+        });
     Natural result;
     montgomeryMultiply(result.limbs.data(), accumulator, one, m, inverse, n);
     result.size = n;
@@ -260,15 +272,29 @@ Natural multiplyMod(const Natural& a, const Natural& b, const Natural& m) {
 }
 
 Natural powerPlain(const Natural& base, const Natural& exponent, const Natural& modulus) {
-    Natural odd[8];
-    odd[0] = base;
-    const Natural squared = multiplyMod(base, base, modulus);
-    for (int k = 1; k < 8; ++k) odd[k] = multiplyMod(odd[k - 1], squared, modulus);
-    Natural accumulator;
-    slidingWindow(
-        exponent, [&] { accumulator = multiplyMod(accumulator, accumulator, modulus); },
-        [&](unsigned window, bool started) {
-            accumulator = started ? multiplyMod(accumulator, odd[window / 2], modulus) : odd[window / 2];
+    Natural power;  // b^k mod m, k counting up
+    power.limbs[0] = 1;
+    power.size = 1;
+    power = multiplyMod(power, power, modulus);  // 1 mod m: 0 for m = 1
+    Limb table[windowEntries][maxLimbs];
+    const auto keep = [&](int k) { std::copy(power.limbs.begin(), power.limbs.end(), table[k]); };
+    keep(0);
+    for (int k = 1; k < windowEntries; ++k) {
+        power = multiplyMod(power, base, modulus);
+        keep(k);
+    }
+    Natural accumulator, entry;
+    const auto select = [&](Natural& into, Limb window) {
+        selectEntry(into.limbs.data(), table, window, maxLimbs);
+        into.size = maxLimbs;
+        trim(into);
+    };
+    fixedWindow(
+        exponent, [&](Limb window) { select(accumulator, window); },
+        [&] { accumulator = multiplyMod(accumulator, accumulator, modulus); },
+        [&](Limb window) {
+            select(entry, window);
+            accumulator = multiplyMod(accumulator, entry, modulus);
         });
     return accumulator;
 }
@@ -323,6 +349,17 @@ TESSALY_AVX2 void montgomeryMultiplyBatch(__m256i* r, const __m256i* a, const __
 
 TESSALY_AVX2 __m256i broadcast(Limb value) { return _mm256_set1_epi64x(static_cast<long long>(value)); }
 
+// out = table[index] (n limbs of four lanes), reading every entry alike.
+TESSALY_AVX2 void selectBatchEntry(__m256i* out, const __m256i (&table)[windowEntries][maxBatchLimbs], Limb index,
+                                   int n) {
+    const __m256i wanted = broadcast(index);
+    for (int j = 0; j < n; ++j) out[j] = _mm256_setzero_si256();
+    for (Limb e = 0; e < windowEntries; ++e) {
+        const __m256i mask = _mm256_cmpeq_epi64(broadcast(e), wanted);
+        for (int j = 0; j < n; ++j) out[j] = _mm256_or_si256(out[j], _mm256_and_si256(table[e][j], mask));
+    }
+}
+
 // results[0..3] = bases[0..3]^exponent mod modulus.
 TESSALY_AVX2 void powerBatch(const BatchKey& key, const Natural& exponent, const Natural& modulus,
                              const Natural* bases, Natural* results) {
@@ -333,29 +370,28 @@ TESSALY_AVX2 void powerBatch(const BatchKey& key, const Natural& exponent, const
     k.mask = broadcast(radixMask);
     const int n = key.limbs;
 
-    __m256i base[maxBatchLimbs], rSquared[maxBatchLimbs], squared[maxBatchLimbs];
+    __m256i base[maxBatchLimbs], rSquared[maxBatchLimbs];
     for (int j = 0; j < n; ++j) {
         base[j] = _mm256_set_epi64x(radixLimb(bases[3], j), radixLimb(bases[2], j), radixLimb(bases[1], j),
                                     radixLimb(bases[0], j));
         rSquared[j] = broadcast(key.rSquared[j]);
     }
-    __m256i odd[8][maxBatchLimbs];  // b^1, b^3, ..., b^15 in Montgomery form
-    montgomeryMultiplyBatch(odd[0], base, rSquared, k);
-    montgomeryMultiplyBatch(squared, odd[0], odd[0], k);
-    for (int i = 1; i < 8; ++i) montgomeryMultiplyBatch(odd[i], odd[i - 1], squared, k);
-
-    __m256i accumulator[maxBatchLimbs];
-    slidingWindow(
-        exponent, [&] { montgomeryMultiplyBatch(accumulator, accumulator, accumulator, k); },
-        [&](unsigned window, bool started) {
-            if (started)
-                montgomeryMultiplyBatch(accumulator, accumulator, odd[window / 2], k);
-            else
-                std::copy(odd[window / 2], odd[window / 2] + n, accumulator);
-        });
     __m256i one[maxBatchLimbs];
     for (int j = 0; j < n; ++j) one[j] = _mm256_setzero_si256();
     one[0] = broadcast(1);
+    __m256i table[windowEntries][maxBatchLimbs];  // b^0 ... b^15 in Montgomery form
+    montgomeryMultiplyBatch(table[0], one, rSquared, k);
+    montgomeryMultiplyBatch(table[1], base, rSquared, k);
+    for (int i = 2; i < windowEntries; ++i) montgomeryMultiplyBatch(table[i], table[i - 1], table[1], k);
+
+    __m256i accumulator[maxBatchLimbs], entry[maxBatchLimbs];
+    fixedWindow(
+        exponent, [&](Limb window) { selectBatchEntry(accumulator, table, window, n); },
+        [&] { montgomeryMultiplyBatch(accumulator, accumulator, accumulator, k); },
+        [&](Limb window) {
+            selectBatchEntry(entry, table, window, n);
+            montgomeryMultiplyBatch(accumulator, accumulator, entry, k);
+        });
     montgomeryMultiplyBatch(accumulator, accumulator, one, k);
 
     alignas(32) std::uint64_t limbs[maxBatchLimbs][lanes];
