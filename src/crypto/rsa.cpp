@@ -224,7 +224,7 @@ Natural powerMontgomery(const Natural& base, const Natural& exponent, const Natu
     montgomeryMultiply(table[1], base.limbs.data(), rSquared.limbs.data(), m, inverse, n);
     for (int k = 2; k < windowEntries; ++k) montgomeryMultiply(table[k], table[k - 1], table[1], m, inverse, n);
 
-    Limb accumulator[maxLimbs], entry[maxLimbs];
+    Limb accumulator[maxLimbs] = {}, entry[maxLimbs] = {};  // zeroed for the compiler only
     fixedWindow(
         exponent, [&](Limb window) { selectEntry(accumulator, table, window, n); },
         [&] { montgomeryMultiply(accumulator, accumulator, accumulator, m, inverse, n); },
