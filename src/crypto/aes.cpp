@@ -1,9 +1,14 @@
-// AES engine: tables generated at compile time from the field arithmetic of FIPS 197, the
-// key expansion, the table-driven block function and the AES-NI block function.
+// AES engine: the S-box as a circuit checked at compile time against the field arithmetic of
+// FIPS 197, the key expansion, the bitsliced block function and the AES-NI block function.
+// No path reads memory at an address, or branches, on a key or data byte.
 #include "aes.h"
 
 #include "bytes.h"
 #include "cpu_features.h"
+#include "wipe.h"
+
+#include <algorithm>
+#include <cstring>
 
 #if defined(__i386__) || defined(__x86_64__)
 #define TESSALY_AES_NI 1
@@ -60,91 +65,277 @@ constexpr std::uint32_t rotateRight(std::uint32_t x, int n) {
     return n == 0 ? x : x >> n | x << (32 - n);
 }
 
-// table[r][x]: the column c0 c1 c2 c3 (big-endian) that byte x contributes through MixColumns
-// (or InvMixColumns), rotated right by 8r bits for the byte's row r.
-using RoundTables = std::array<std::array<std::uint32_t, 256>, 4>;
-constexpr RoundTables makeRoundTables(const std::array<std::uint8_t, 256>& box,
-                                      std::array<std::uint8_t, 4> factors) {
-    RoundTables tables{};
-    for (unsigned x = 0; x < 256; ++x) {
-        const std::uint8_t s = box[x];
-        const std::uint32_t column = std::uint32_t{multiply(s, factors[0])} << 24 |
-                                     std::uint32_t{multiply(s, factors[1])} << 16 |
-                                     std::uint32_t{multiply(s, factors[2])} << 8 |
-                                     multiply(s, factors[3]);
-        for (int r = 0; r < 4; ++r) tables[r][x] = rotateRight(column, 8 * r);
-    }
-    return tables;
-}
-constexpr RoundTables forwardTables = makeRoundTables(sbox, {2, 1, 1, 3});
-constexpr RoundTables reverseTables = makeRoundTables(inverseSbox, {0x0E, 0x09, 0x0D, 0x0B});
-
 constexpr std::array<std::uint32_t, 10> roundConstants = {
     0x01000000, 0x02000000, 0x04000000, 0x08000000, 0x10000000,
     0x20000000, 0x40000000, 0x80000000, 0x1B000000, 0x36000000};
 
-constexpr std::uint32_t subWord(std::uint32_t w) {
-    return std::uint32_t{sbox[w >> 24]} << 24 | std::uint32_t{sbox[(w >> 16) & 255]} << 16 |
-           std::uint32_t{sbox[(w >> 8) & 255]} << 8 | sbox[w & 255];
+// ---- the S-box as a circuit over bit planes -----------------------------------------------
+// Every path computes the S-box rather than looking it up, so no address and no branch
+// depends on a key or data byte.
+
+// Boyar and Peralta's 113-gate circuit. x[0] is the plane of the top bit of every byte, x[7]
+// that of the bottom bit; the result replaces x in the same order.
+template <typename W>
+constexpr void substitutePlanes(W (&x)[8]) {
+    const W y14 = x[3] ^ x[5], y13 = x[0] ^ x[6], y9 = x[0] ^ x[3], y8 = x[0] ^ x[5];
+    const W t0 = x[1] ^ x[2], y1 = t0 ^ x[7], y4 = y1 ^ x[3], y12 = y13 ^ y14;
+    const W y2 = y1 ^ x[0], y5 = y1 ^ x[6], y3 = y5 ^ y8, t1 = x[4] ^ y12;
+    const W y15 = t1 ^ x[5], y20 = t1 ^ x[1], y6 = y15 ^ x[7], y10 = y15 ^ t0;
+    const W y11 = y20 ^ y9, y7 = x[7] ^ y11, y17 = y10 ^ y11, y19 = y10 ^ y8;
+    const W y16 = t0 ^ y11, y21 = y13 ^ y16, y18 = x[0] ^ y16;
+
+    const W t2 = y12 & y15, t3 = y3 & y6, t4 = t3 ^ t2, t5 = y4 & x[7];
+    const W t6 = t5 ^ t2, t7 = y13 & y16, t8 = y5 & y1, t9 = t8 ^ t7;
+    const W t10 = y2 & y7, t11 = t10 ^ t7, t12 = y9 & y11, t13 = y14 & y17;
+    const W t14 = t13 ^ t12, t15 = y8 & y10, t16 = t15 ^ t12, t17 = t4 ^ t14;
+    const W t18 = t6 ^ t16, t19 = t9 ^ t14, t20 = t11 ^ t16, t21 = t17 ^ y20;
+    const W t22 = t18 ^ y19, t23 = t19 ^ y21, t24 = t20 ^ y18, t25 = t21 ^ t22;
+    const W t26 = t21 & t23, t27 = t24 ^ t26, t28 = t25 & t27, t29 = t28 ^ t22;
+    const W t30 = t23 ^ t24, t31 = t22 ^ t26, t32 = t31 & t30, t33 = t32 ^ t24;
+    const W t34 = t23 ^ t33, t35 = t27 ^ t33, t36 = t24 & t35, t37 = t36 ^ t34;
+    const W t38 = t27 ^ t36, t39 = t29 & t38, t40 = t25 ^ t39, t41 = t40 ^ t37;
+    const W t42 = t29 ^ t33, t43 = t29 ^ t40, t44 = t33 ^ t37, t45 = t42 ^ t41;
+    const W z0 = t44 & y15, z1 = t37 & y6, z2 = t33 & x[7], z3 = t43 & y16;
+    const W z4 = t40 & y1, z5 = t29 & y7, z6 = t42 & y11, z7 = t45 & y17;
+    const W z8 = t41 & y10, z9 = t44 & y12, z10 = t37 & y3, z11 = t33 & y4;
+    const W z12 = t43 & y13, z13 = t40 & y5, z14 = t29 & y2, z15 = t42 & y9;
+    const W z16 = t45 & y14, z17 = t41 & y8;
+
+    const W t46 = z15 ^ z16, t47 = z10 ^ z11, t48 = z5 ^ z13, t49 = z9 ^ z10;
+    const W t50 = z2 ^ z12, t51 = z2 ^ z5, t52 = z7 ^ z8, t53 = z0 ^ z3;
+    const W t54 = z6 ^ z7, t55 = z16 ^ z17, t56 = z12 ^ t48, t57 = t50 ^ t53;
+    const W t58 = z4 ^ t46, t59 = z3 ^ t54, t60 = t46 ^ t57, t61 = z14 ^ t57;
+    const W t62 = t52 ^ t58, t63 = t49 ^ t58, t64 = z4 ^ t59, t65 = t61 ^ t62;
+    const W t66 = z1 ^ t63, t67 = t64 ^ t65;
+    x[0] = t59 ^ t63;
+    x[6] = t56 ^ ~t62;
+    x[7] = t48 ^ ~t60;
+    x[3] = t53 ^ t66;
+    x[4] = t51 ^ t66;
+    x[5] = t47 ^ t65;
+    x[1] = t64 ^ ~x[3];
+    x[2] = t55 ^ ~t67;
 }
 
-// InvMixColumns of one key word: the reverse tables undo the S-box they include.
-constexpr std::uint32_t inverseMixColumn(std::uint32_t w) {
-    return reverseTables[0][sbox[w >> 24]] ^ reverseTables[1][sbox[(w >> 16) & 255]] ^
-           reverseTables[2][sbox[(w >> 8) & 255]] ^ reverseTables[3][sbox[w & 255]];
+// b -> A^-1(b ^ 0x63), A the S-box's affine map: on a byte, rotl 1 ^ rotl 3 ^ rotl 6 ^ 0x05.
+// Planes in the order of substitutePlanes (x[7 - i] holds bit i).
+template <typename W>
+constexpr void undoAffinePlanes(W (&x)[8]) {
+    W bit[8] = {};
+    for (int i = 0; i < 8; ++i) bit[i] = x[7 - ((i + 7) & 7)] ^ x[7 - ((i + 5) & 7)] ^ x[7 - ((i + 2) & 7)];
+    bit[0] = ~bit[0];
+    bit[2] = ~bit[2];
+    for (int i = 0; i < 8; ++i) x[7 - i] = bit[i];
 }
 
-constexpr std::uint8_t byteOf(std::uint32_t w, int index) {  // index 0 is the top byte
-    return static_cast<std::uint8_t>(w >> (24 - 8 * index));
+// The inverse S-box is the inverse of the field, which the S-box circuit gives between two
+// copies of that affine map: S^-1 = L o S o L with L(b) = A^-1(b ^ 0x63).
+template <typename W>
+constexpr void inverseSubstitutePlanes(W (&x)[8]) {
+    undoAffinePlanes(x);
+    substitutePlanes(x);
+    undoAffinePlanes(x);
 }
 
-// ---- tables path -------------------------------------------------------------------------
+constexpr bool circuitsMatchTheTables() {
+    for (unsigned value = 0; value < 256; ++value) {
+        std::uint32_t forward[8] = {}, reverse[8] = {};
+        for (int i = 0; i < 8; ++i) forward[i] = reverse[i] = value >> (7 - i) & 1 ? ~0u : 0u;
+        substitutePlanes(forward);
+        inverseSubstitutePlanes(reverse);
+        unsigned s = 0, r = 0;
+        for (int i = 0; i < 8; ++i) {
+            s |= (forward[i] & 1) << (7 - i);
+            r |= (reverse[i] & 1) << (7 - i);
+        }
+        if (s != sbox[value] || r != inverseSbox[value]) return false;
+    }
+    return true;
+}
+static_assert(circuitsMatchTheTables());
 
-// Lanes blocks at once, their rounds interleaved so the table loads overlap.
-template <std::size_t Lanes>
-void cryptLanesTables(const AesEngine& context, const std::uint8_t* in, std::uint8_t* out,
-                      Direction direction) {
-    const bool forward = direction == Direction::encipher;
-    const RoundTables& tables = forward ? forwardTables : reverseTables;
-    const auto& box = forward ? sbox : inverseSbox;
-    const std::uint32_t* keys = forward ? context.encipherKeys.data() : context.decipherKeys.data();
-    // Column j of the next state takes row r from column j + r (enciphering: ShiftRows) or
-    // column j - r (deciphering: InvShiftRows).
-    const int shift1 = forward ? 1 : 3, shift3 = forward ? 3 : 1;
+// ---- bitsliced path ----------------------------------------------------------------------
+// A word W is one or more 64-bit lanes. Each lane holds eight bytes of the state as it is
+// stored, so two columns, row r of a column in byte r; eight words hold four blocks per lane
+// (lane l, word j: bytes 8j to 8j + 7 of the l-th run of four blocks). ShiftRows and
+// MixColumns work on the bytes in place; SubBytes turns the eight words into bit planes and
+// back.
 
-    std::uint32_t s[Lanes][4];
-    for (std::size_t lane = 0; lane < Lanes; ++lane)
-        for (int j = 0; j < 4; ++j) s[lane][j] = load32_be(in + blockSize * lane + 4 * j) ^ keys[j];
-    for (int round = 1; round < context.rounds; ++round) {
-        keys += 4;
-        for (std::size_t lane = 0; lane < Lanes; ++lane) {
-            std::uint32_t t[4];
-            for (int j = 0; j < 4; ++j)
-                t[j] = tables[0][byteOf(s[lane][j], 0)] ^ tables[1][byteOf(s[lane][(j + shift1) & 3], 1)] ^
-                       tables[2][byteOf(s[lane][(j + 2) & 3], 2)] ^
-                       tables[3][byteOf(s[lane][(j + shift3) & 3], 3)] ^ keys[j];
-            for (int j = 0; j < 4; ++j) s[lane][j] = t[j];
+template <typename W>
+constexpr std::size_t lanesOf = sizeof(W) / sizeof(std::uint64_t);
+
+template <typename W>
+inline void swapMove(W& a, W& b, std::uint64_t mask, int shift) {
+    const W t = ((a >> shift) ^ b) & mask;
+    b ^= t;
+    a ^= t << shift;
+}
+
+// Exchanges bit j of each byte of word k with bit k of the same byte of word j: the eight
+// words become eight bit planes (word k: bit k of every byte), and the planes become words.
+template <typename W>
+inline void transposeBits(W (&w)[8]) {
+    for (int i = 0; i < 8; i += 2) swapMove(w[i], w[i + 1], 0x5555555555555555, 1);
+    for (int i : {0, 1, 4, 5}) swapMove(w[i], w[i + 2], 0x3333333333333333, 2);
+    for (int i = 0; i < 4; ++i) swapMove(w[i], w[i + 4], 0x0F0F0F0F0F0F0F0F, 4);
+}
+
+template <typename W, bool Forward>
+inline void substituteBytes(W (&s)[8]) {
+    transposeBits(s);
+    W planes[8] = {s[7], s[6], s[5], s[4], s[3], s[2], s[1], s[0]};
+    if constexpr (Forward)
+        substitutePlanes(planes);
+    else
+        inverseSubstitutePlanes(planes);
+    for (int i = 0; i < 8; ++i) s[7 - i] = planes[i];
+    transposeBits(s);
+}
+
+// Byte r of each column takes byte r + 1 (rotateRows1) or r + 2 (rotateRows2) of the same column.
+template <typename W>
+inline W rotateRows1(W x) {
+    return ((x >> 8) & 0x00FFFFFF00FFFFFF) | ((x << 24) & 0xFF000000FF000000);
+}
+template <typename W>
+inline W rotateRows2(W x) {
+    return ((x >> 16) & 0x0000FFFF0000FFFF) | ((x << 16) & 0xFFFF0000FFFF0000);
+}
+
+template <typename W>
+inline W timesX(W x) {  // every byte times x in the field
+    const W high = (x >> 7) & 0x0101010101010101;
+    return ((x & 0x7F7F7F7F7F7F7F7F) << 1) ^ high ^ (high << 1) ^ (high << 3) ^ (high << 4);
+}
+
+template <typename W>
+inline W mixColumns(W c) {  // 2a_r + 3a_{r+1} + a_{r+2} + a_{r+3} = 2(a_r + a_{r+1}) + ...
+    const W next = rotateRows1(c), pair = c ^ next;
+    return timesX(pair) ^ next ^ rotateRows2(pair);
+}
+
+template <typename W>
+inline W inverseMixColumns(W c) {  // InvMixColumns is MixColumns after the matrix (5 0 4 0)
+    return mixColumns(c ^ timesX(timesX(c ^ rotateRows2(c))));
+}
+
+// One block's two words: a holds columns 0 and 1, b columns 2 and 3.
+template <typename W, bool Forward>
+inline void shiftRows(W& a, W& b) {
+    constexpr std::uint64_t row0 = 0x000000FF000000FF, row1 = row0 << 8, row2 = row0 << 16, row3 = row0 << 24;
+    const W columns12 = a >> 32 | b << 32, columns30 = b >> 32 | a << 32;
+    const W rowOneOfA = Forward ? columns12 : columns30, rowThreeOfA = Forward ? columns30 : columns12;
+    const W shiftedA = (a & row0) | (rowOneOfA & row1) | (b & row2) | (rowThreeOfA & row3);
+    b = (b & row0) | (rowThreeOfA & row1) | (a & row2) | (rowOneOfA & row3);
+    a = shiftedA;
+}
+
+// The round keys as the bitsliced words take them: two little-endian words per round.
+using SlicedKeys = std::array<std::uint64_t, 30>;
+
+template <typename W>
+inline void addRoundKey(W (&s)[8], const SlicedKeys& keys, int round) {
+    for (int m = 0; m < 4; ++m) {
+        s[2 * m] ^= keys[2 * round];
+        s[2 * m + 1] ^= keys[2 * round + 1];
+    }
+}
+
+template <typename W>
+void encipherSliced(W (&s)[8], const SlicedKeys& keys, int rounds) {
+    addRoundKey(s, keys, 0);
+    for (int round = 1; round <= rounds; ++round) {
+        substituteBytes<W, true>(s);
+        for (int m = 0; m < 4; ++m) shiftRows<W, true>(s[2 * m], s[2 * m + 1]);
+        if (round != rounds)
+            for (W& word : s) word = mixColumns(word);
+        addRoundKey(s, keys, round);
+    }
+}
+
+template <typename W>
+void decipherSliced(W (&s)[8], const SlicedKeys& keys, int rounds) {
+    addRoundKey(s, keys, rounds);
+    for (int round = rounds - 1; round >= 0; --round) {
+        for (int m = 0; m < 4; ++m) shiftRows<W, false>(s[2 * m], s[2 * m + 1]);
+        substituteBytes<W, false>(s);
+        addRoundKey(s, keys, round);
+        if (round != 0)
+            for (W& word : s) word = inverseMixColumns(word);
+    }
+}
+
+template <typename W>
+inline void loadSliced(const std::uint8_t* in, W (&s)[8]) {
+    for (int j = 0; j < 8; ++j) {
+        if constexpr (lanesOf<W> == 1) {
+            s[j] = load64_le(in + 8 * j);
+        } else {
+            for (std::size_t l = 0; l < lanesOf<W>; ++l) s[j][l] = load64_le(in + 64 * l + 8 * j);
         }
     }
-    keys += 4;
-    for (std::size_t lane = 0; lane < Lanes; ++lane)
-        for (int j = 0; j < 4; ++j) {
-            const std::uint32_t* v = s[lane];
-            const std::uint32_t column = std::uint32_t{box[byteOf(v[j], 0)]} << 24 |
-                                         std::uint32_t{box[byteOf(v[(j + shift1) & 3], 1)]} << 16 |
-                                         std::uint32_t{box[byteOf(v[(j + 2) & 3], 2)]} << 8 |
-                                         box[byteOf(v[(j + shift3) & 3], 3)];
-            store32_be(out + blockSize * lane + 4 * j, column ^ keys[j]);
-        }
 }
 
-void cryptBlocksTables(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount,
+template <typename W>
+inline void storeSliced(const W (&s)[8], std::uint8_t* out) {
+    for (int j = 0; j < 8; ++j) {
+        if constexpr (lanesOf<W> == 1) {
+            store64_le(out + 8 * j, s[j]);
+        } else {
+            for (std::size_t l = 0; l < lanesOf<W>; ++l) store64_le(out + 64 * l + 8 * j, s[j][l]);
+        }
+    }
+}
+
+template <typename W>
+void cryptBlocksSliced(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount,
                        Direction direction) {
-    std::size_t i = 0;
-    for (; i + 2 <= blockCount; i += 2)  // two lanes measured fastest on i686
-        cryptLanesTables<2>(context, blocks + blockSize * i, blocks + blockSize * i, direction);
-    for (; i < blockCount; ++i)
-        cryptLanesTables<1>(context, blocks + blockSize * i, blocks + blockSize * i, direction);
+    constexpr std::size_t batch = 4 * lanesOf<W>;
+    SlicedKeys keys{};
+    const auto column = [&](int word) { return std::uint64_t{__builtin_bswap32(context.encipherKeys[word])}; };
+    for (int round = 0; round <= context.rounds; ++round) {
+        keys[2 * round] = column(4 * round) | column(4 * round + 1) << 32;
+        keys[2 * round + 1] = column(4 * round + 2) | column(4 * round + 3) << 32;
+    }
+    W s[8];
+    std::uint8_t partial[batch * blockSize];
+    for (std::size_t i = 0; i < blockCount; i += batch) {
+        const std::size_t count = std::min(batch, blockCount - i);
+        std::uint8_t* at = blocks + blockSize * i;
+        std::uint8_t* work = at;
+        if (count < batch) {  // the last few blocks go through a zero-padded batch
+            std::memset(partial, 0, sizeof partial);
+            std::memcpy(partial, at, blockSize * count);
+            work = partial;
+        }
+        loadSliced(work, s);
+        if (direction == Direction::encipher)
+            encipherSliced(s, keys, context.rounds);
+        else
+            decipherSliced(s, keys, context.rounds);
+        storeSliced(s, work);
+        if (work == partial) std::memcpy(at, partial, blockSize * count);
+    }
+    wipeObject(keys);
+    wipeObject(s);
+    wipeObject(partial);
+}
+
+#if defined(__SSE2__) || defined(__ARM_NEON)
+// Two lanes in one 128-bit register, which every x86-64 and AArch64 processor has.
+using TwoLanes = std::uint64_t __attribute__((vector_size(16)));
+#define TESSALY_AES_TWO_LANES 1
+#endif
+
+// For the key schedule: SubWord and InvMixColumns on the big-endian words of the schedule.
+std::uint32_t subWord(std::uint32_t w) {
+    std::uint64_t s[8] = {w};
+    substituteBytes<std::uint64_t, true>(s);
+    return static_cast<std::uint32_t>(s[0]);  // bytewise, so the order of the bytes is kept
+}
+
+std::uint32_t inverseMixColumn(std::uint32_t w) {
+    return __builtin_bswap32(static_cast<std::uint32_t>(inverseMixColumns(std::uint64_t{__builtin_bswap32(w)})));
 }
 
 // ---- AES-NI path -------------------------------------------------------------------------
@@ -210,10 +401,13 @@ void cryptBlocksAesNi(const AesEngine& context, std::uint8_t* blocks, std::size_
 
 #endif  // TESSALY_AES_NI
 
-const cpu::PathList<Path, 2>& paths() {
-    static const cpu::PathList<Path, 2> list = [] {
-        cpu::PathList<Path, 2> list;
-        list.add({"tables", cryptBlocksTables});
+const cpu::PathList<Path, 3>& paths() {
+    static const cpu::PathList<Path, 3> list = [] {
+        cpu::PathList<Path, 3> list;
+        list.add({"bitsliced", cryptBlocksSliced<std::uint64_t>});
+#ifdef TESSALY_AES_TWO_LANES
+        list.add({"bitsliced-2x64", cryptBlocksSliced<TwoLanes>});
+#endif
 #ifdef TESSALY_AES_NI
         const auto cpu = cpu::features();
         if (cpu.aesni && cpu.ssse3 && cpu.sse41) list.add({"aes-ni", cryptBlocksAesNi});

@@ -1,5 +1,7 @@
-// AES (FIPS 197) with 128-, 192- and 256-bit keys: a table-driven engine, and AES-NI with
-// interleaved blocks where the processor has it. Both give the same bytes.
+// AES (FIPS 197) with 128-, 192- and 256-bit keys: a bitsliced engine (the S-box computed by
+// a circuit, four blocks per 64-bit lane), and AES-NI with interleaved blocks where the
+// processor has it. All give the same bytes, and none reads a table at an address or takes a
+// branch that depends on the key or the data.
 #pragma once
 
 #include <array>
@@ -26,7 +28,8 @@ struct AesEngine {
     std::int32_t rounds;                         // 10, 12 or 14
 };
 
-// The ways the engine can run: "tables" always, "aes-ni" where the processor has it. Each
+// The ways the engine can run: "bitsliced" always, "bitsliced-2x64" (two lanes in a 128-bit
+// register) where every processor of the target has one, "aes-ni" where the processor has it. Each
 // transforms blockCount blocks in place with a keyed engine.
 using BlocksFunction = void (*)(const AesEngine&, std::uint8_t*, std::size_t, Direction);
 struct Path {

@@ -29,6 +29,15 @@ inline void store32_le(std::uint8_t* p, std::uint32_t v) {
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
+inline std::uint64_t load64_le(const std::uint8_t* p) {
+    return std::uint64_t{load32_le(p)} | std::uint64_t{load32_le(p + 4)} << 32;
+}
+
+inline void store64_le(std::uint8_t* p, std::uint64_t v) {
+    store32_le(p, static_cast<std::uint32_t>(v));
+    store32_le(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
 inline void store16_le(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
