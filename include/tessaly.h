@@ -102,7 +102,9 @@ int32_t TESSALY_API DoBASE64(const uint8_t *input, int32_t inputLength, uint8_t 
  * nothing. Each call is independent and may run on any thread.
  * DES, triple DES and Blowfish look up tables at addresses that depend on the key and the
  * data, which is faster than any other way on these machines; code sharing the processor can
- * learn from the cache what they read. */
+ * learn from the cache what they read. AES neither reads a table nor branches on the key or
+ * the data, on every processor: AES-NI where the processor has it, and otherwise a bitsliced
+ * cipher that computes the S-box. */
 
 /* DES with the library's own P permutation (so not standard DES output). The bytes past
  * length in the last block are enciphered as they stand (the caller pads). mode 1 deciphers;
