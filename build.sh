@@ -70,16 +70,16 @@ case "${1:-}" in
       configure_and_build "$preset"
     done
     # The same benchmark program on both DLLs and on the 32-bit one built without processor
-    # extensions (run in the 32-bit tree's prefix).
-    figures=build/windows-i686/dll-bench.tsv
-    figures64=build/windows-x86_64/dll-bench.tsv
-    portable_figures=build/windows-i686/dll-bench-portable.tsv
-    run_in_tree windows-i686 dll_bench.exe > "$figures"
-    run_in_tree windows-x86_64 dll_bench.exe > "$figures64"
-    (cd build/windows-i686-portable/bin &&
-      ../../../cmake/wine-run.sh "$(cat ../../windows-i686/wine-arch.txt)" ../../windows-i686/wineprefix dll_bench.exe) \
-      > "$portable_figures"
-    build/native-release/bench/native_bench "$figures" "$figures64" "$portable_figures"
+    # extensions (run in the 32-bit tree's prefix), each asked row by row by the native side.
+    serve() {  # serve TREE PREFIX-TREE: the command that starts dll_bench --serve in TREE
+      echo "cd '$PWD/build/$1/bin' && '$PWD/cmake/wine-run.sh' $(cat "build/$2/wine-arch.txt") ../../$2/wineprefix dll_bench.exe --serve"
+    }
+    mkdir -p docs
+    build/native-release/bench/native_bench \
+      --dll "32-bit DLL (Wine)" "$(serve windows-i686 windows-i686)" \
+      --dll "64-bit DLL (Wine)" "$(serve windows-x86_64 windows-x86_64)" \
+      --portable "$(serve windows-i686-portable windows-i686)" \
+      --chart docs/bench-chart.svg
     echo "== the tessaly tool"
     scripts/tool-throughput.sh build/native-release/bin/tessaly build/tool-throughput
     ;;

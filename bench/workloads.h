@@ -111,12 +111,19 @@ inline std::vector<Workload> workloads(const Exports& e, Buffers& b) {
     };
 }
 
-// Median throughput in MB/s (10^6 bytes) over several runs of at least 50 ms each.
-inline double medianMegabytesPerSecond(const std::function<void()>& run, std::size_t bytes) {
+// Throughput in MB/s (10^6 bytes) over several runs of at least 50 ms each: the median and
+// the slowest and fastest run. 0 everywhere: not measured.
+struct Rate {
+    double median = 0, slowest = 0, fastest = 0;
+};
+
+constexpr int runsPerFigure = 7;
+
+inline Rate measure(const std::function<void()>& run, std::size_t bytes) {
     using clock = std::chrono::steady_clock;
     run();  // warm up caches and tables
     std::vector<double> rates;
-    for (int sample = 0; sample < 7; ++sample) {
+    for (int sample = 0; sample < runsPerFigure; ++sample) {
         std::size_t calls = 0;
         const auto start = clock::now();
         std::chrono::duration<double> elapsed{};
@@ -128,7 +135,7 @@ inline double medianMegabytesPerSecond(const std::function<void()>& run, std::si
         rates.push_back(static_cast<double>(bytes) * calls / elapsed.count() / 1e6);
     }
     std::sort(rates.begin(), rates.end());
-    return rates[rates.size() / 2];
+    return {rates[rates.size() / 2], rates.front(), rates.back()};
 }
 
 }  // namespace tessaly::bench

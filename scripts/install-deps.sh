@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev llvm
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
-  googletest libssl-dev libgmp-dev libbenchmark-dev
+  googletest libssl-dev libgmp-dev libbotan-2-dev libcrypto++-dev libbenchmark-dev
   xvfb xauth openjdk-17-jdk-headless pkgconf libcli11-dev python3-pytest time openssl
   python3-venv python3-setuptools python3-wheel libjna-java junit5 mono-mcs mono-runtime
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user zip unzip git file dpkg-dev valgrind

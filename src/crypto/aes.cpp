@@ -327,15 +327,46 @@ using TwoLanes = std::uint64_t __attribute__((vector_size(16)));
 #define TESSALY_AES_TWO_LANES 1
 #endif
 
-// For the key schedule: SubWord and InvMixColumns on the big-endian words of the schedule.
-std::uint32_t subWord(std::uint32_t w) {
+// The key schedule's two primitives on its big-endian words, computed as the blocks are.
+std::uint32_t subWordSliced(std::uint32_t w) {
     std::uint64_t s[8] = {w};
     substituteBytes<std::uint64_t, true>(s);
     return static_cast<std::uint32_t>(s[0]);  // bytewise, so the order of the bytes is kept
 }
 
-std::uint32_t inverseMixColumn(std::uint32_t w) {
+std::uint32_t inverseMixColumnSliced(std::uint32_t w) {
     return __builtin_bswap32(static_cast<std::uint32_t>(inverseMixColumns(std::uint64_t{__builtin_bswap32(w)})));
+}
+
+// FIPS 197's key expansion over SubWord and InvMixColumns as a path computes them.
+template <std::uint32_t (*SubWord)(std::uint32_t), std::uint32_t (*InverseMixColumn)(std::uint32_t)>
+[[gnu::always_inline]] inline bool expandKey(AesEngine& engine, std::span<const std::uint8_t> key, Direction use) {
+    const std::size_t keyWords = key.size() / 4;
+    if (key.size() != 16 && key.size() != 24 && key.size() != 32) return false;
+    const std::int32_t rounds = static_cast<std::int32_t>(keyWords + 6);
+    engine.rounds = rounds;
+    const std::size_t totalWords = 4 * (rounds + 1);
+    std::uint32_t* w = engine.encipherKeys.data();
+    for (std::size_t i = 0; i < keyWords; ++i) w[i] = load32_be(key.data() + 4 * i);
+    for (std::size_t i = keyWords; i < totalWords; ++i) {
+        std::uint32_t temp = w[i - 1];
+        if (i % keyWords == 0)
+            temp = SubWord(rotateRight(temp, 24)) ^ roundConstants[i / keyWords - 1];
+        else if (keyWords > 6 && i % keyWords == 4)
+            temp = SubWord(temp);
+        w[i] = w[i - keyWords] ^ temp;
+    }
+    if (use == Direction::decipher) {
+        // Equivalent inverse cipher: the round keys in reverse order, the inner ones passed
+        // through InvMixColumns.
+        std::uint32_t* d = engine.decipherKeys.data();
+        for (int round = 0; round <= rounds; ++round)
+            for (int j = 0; j < 4; ++j) {
+                const std::uint32_t word = w[4 * (rounds - round) + j];
+                d[4 * round + j] = round == 0 || round == rounds ? word : InverseMixColumn(word);
+            }
+    }
+    return true;
 }
 
 // ---- AES-NI path -------------------------------------------------------------------------
@@ -391,6 +422,23 @@ TESSALY_AESNI_TARGET void cryptBlocksNi(const AesEngine& context, std::uint8_t* 
     }
 }
 
+// SubWord by AESKEYGENASSIST (its first word is SubWord of the source's second word) and
+// InvMixColumns by AESIMC; the instructions take the schedule's words as bytes in order.
+TESSALY_AESNI_TARGET std::uint32_t subWordNi(std::uint32_t w) {
+    const __m128i word = _mm_set1_epi32(static_cast<int>(__builtin_bswap32(w)));
+    return __builtin_bswap32(static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_aeskeygenassist_si128(word, 0))));
+}
+
+TESSALY_AESNI_TARGET std::uint32_t inverseMixColumnNi(std::uint32_t w) {
+    const __m128i word = _mm_set1_epi32(static_cast<int>(__builtin_bswap32(w)));
+    return __builtin_bswap32(static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_aesimc_si128(word))));
+}
+
+// The expansion inlined here, where the instructions above can be inlined into it.
+TESSALY_AESNI_TARGET bool setKeyAesNi(AesEngine& engine, std::span<const std::uint8_t> key, Direction use) {
+    return expandKey<subWordNi, inverseMixColumnNi>(engine, key, use);
+}
+
 void cryptBlocksAesNi(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount,
                       Direction direction) {
     if (direction == Direction::encipher)
@@ -404,13 +452,16 @@ void cryptBlocksAesNi(const AesEngine& context, std::uint8_t* blocks, std::size_
 const cpu::PathList<Path, 3>& paths() {
     static const cpu::PathList<Path, 3> list = [] {
         cpu::PathList<Path, 3> list;
-        list.add({"bitsliced", cryptBlocksSliced<std::uint64_t>});
+        const auto setKeySliced = [](AesEngine& engine, std::span<const std::uint8_t> key, Direction use) {
+            return expandKey<subWordSliced, inverseMixColumnSliced>(engine, key, use);
+        };
+        list.add({"bitsliced", setKeySliced, cryptBlocksSliced<std::uint64_t>});
 #ifdef TESSALY_AES_TWO_LANES
-        list.add({"bitsliced-2x64", cryptBlocksSliced<TwoLanes>});
+        list.add({"bitsliced-2x64", setKeySliced, cryptBlocksSliced<TwoLanes>});
 #endif
 #ifdef TESSALY_AES_NI
         const auto cpu = cpu::features();
-        if (cpu.aesni && cpu.ssse3 && cpu.sse41) list.add({"aes-ni", cryptBlocksAesNi});
+        if (cpu.aesni && cpu.ssse3 && cpu.sse41) list.add({"aes-ni", setKeyAesNi, cryptBlocksAesNi});
 #endif
         return list;
     }();
@@ -420,31 +471,7 @@ const cpu::PathList<Path, 3>& paths() {
 }  // namespace
 
 bool AesEngine::setKey(std::span<const std::uint8_t> key, Direction use) {
-    const std::size_t keyWords = key.size() / 4;
-    if (key.size() != 16 && key.size() != 24 && key.size() != 32) return false;
-    rounds = static_cast<std::int32_t>(keyWords + 6);
-    const std::size_t totalWords = 4 * (rounds + 1);
-    std::uint32_t* w = encipherKeys.data();
-    for (std::size_t i = 0; i < keyWords; ++i) w[i] = load32_be(key.data() + 4 * i);
-    for (std::size_t i = keyWords; i < totalWords; ++i) {
-        std::uint32_t temp = w[i - 1];
-        if (i % keyWords == 0)
-            temp = subWord(rotateRight(temp, 24)) ^ roundConstants[i / keyWords - 1];
-        else if (keyWords > 6 && i % keyWords == 4)
-            temp = subWord(temp);
-        w[i] = w[i - keyWords] ^ temp;
-    }
-    if (use == Direction::decipher) {
-        // Equivalent inverse cipher: the round keys in reverse order, the inner ones passed
-        // through InvMixColumns.
-        std::uint32_t* d = decipherKeys.data();
-        for (int round = 0; round <= rounds; ++round)
-            for (int j = 0; j < 4; ++j) {
-                const std::uint32_t word = w[4 * (rounds - round) + j];
-                d[4 * round + j] = round == 0 || round == rounds ? word : inverseMixColumn(word);
-            }
-    }
-    return true;
+    return paths().fastest().setKey(*this, key, use);
 }
 
 void AesEngine::cryptBlocks(std::uint8_t* blocks, std::size_t blockCount, Direction direction) const {

@@ -29,11 +29,14 @@ struct AesEngine {
 };
 
 // The ways the engine can run: "bitsliced" always, "bitsliced-2x64" (two lanes in a 128-bit
-// register) where every processor of the target has one, "aes-ni" where the processor has it. Each
-// transforms blockCount blocks in place with a keyed engine.
+// register) where every processor of the target has one, "aes-ni" where the processor has it.
+// Each keys an engine (as AesEngine::setKey does, with its own SubWord and InvMixColumns; all
+// give the same round keys) and transforms blockCount blocks in place with a keyed engine.
+using SetKeyFunction = bool (*)(AesEngine&, std::span<const std::uint8_t>, Direction);
 using BlocksFunction = void (*)(const AesEngine&, std::uint8_t*, std::size_t, Direction);
 struct Path {
     const char* name;
+    SetKeyFunction setKey;
     BlocksFunction cryptBlocks;
 };
 std::span<const Path> availablePaths();
