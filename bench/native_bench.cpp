@@ -204,7 +204,7 @@ void printTable(const std::vector<std::string>& columns, const std::vector<Row>&
         std::vector<std::string> cells = {w.name, payloadOf(w)};
         for (const Rate& dll : row.dlls) cells.push_back(shownWithSpread(w, dll));
         cells.push_back(shownWithSpread(w, row.native));
-        cells.push_back(peer == nullptr ? "-" : peer->library + " " + peer->what);
+        cells.push_back(peer == nullptr ? "-" : peer->library == peer->what ? peer->library : peer->library + " " + peer->what);
         cells.push_back(peer == nullptr ? "-" : shownWithSpread(w, peer->rate));
         for (const Rate& dll : row.dlls) cells.push_back(ratio(dll.median, peer == nullptr ? 0 : peer->rate.median));
         printRow(cells);

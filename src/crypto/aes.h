@@ -29,7 +29,8 @@ struct AesEngine {
 };
 
 // The ways the engine can run: "bitsliced" always, "bitsliced-2x64" (two lanes in a 128-bit
-// register) where every processor of the target has one, "aes-ni" where the processor has it.
+// register) where every processor of the target has one, "aes-ni" where the processor has it,
+// "vaes" (two blocks per instruction) where it also has VAES and AVX2.
 // Each keys an engine (as AesEngine::setKey does, with its own SubWord and InvMixColumns; all
 // give the same round keys) and transforms blockCount blocks in place with a keyed engine.
 using SetKeyFunction = bool (*)(AesEngine&, std::span<const std::uint8_t>, Direction);

@@ -33,13 +33,14 @@ Features detect() {
         __cpuid_count(7, 0, a, b, c, d);
         f.avx2 = ymmSaved && (b & bit_AVX2) != 0;
         f.sha = (b & bit_SHA) != 0;
+        f.vaes = f.avx2 && (c & bit_VAES) != 0;
     }
 #endif
     return f;
 }
 
 std::uint32_t pack(const Features& f) {
-    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5;
+    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5 | f.vaes << 6;
 }
 
 Features unpack(std::uint32_t bits) {
@@ -49,6 +50,7 @@ Features unpack(std::uint32_t bits) {
     f.avx2 = bits & 1u << 3;
     f.aesni = bits & 1u << 4;
     f.sha = bits & 1u << 5;
+    f.vaes = bits & 1u << 6;
     return f;
 }
 

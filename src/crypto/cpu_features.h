@@ -12,6 +12,7 @@ struct Features {
     bool sse41 = false;
     bool avx2 = false;   // only when the OS also saves the YMM registers
     bool aesni = false;
+    bool vaes = false;   // AES on YMM registers; only with avx2
     bool sha = false;
 };
 
