@@ -54,7 +54,8 @@ struct Path {
 
 // "plain": the rules above, group by group, as the reference. "tables": the portable fast
 // path (12-bit encoding table, four shifted decoding tables). "ssse3": sixteen characters
-// at a time where the processor has SSSE3. Only paths this processor can run are listed.
+// at a time where the processor has SSSE3; "avx2": thirty-two where it has AVX2. Only paths
+// this processor can run are listed.
 std::span<const Path> availablePaths();
 
 // The path encode() and decode() use, chosen once from the processor's features.

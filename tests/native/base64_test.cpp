@@ -178,12 +178,12 @@ TEST(Base64, EveryPathDecodesAsThePlainOne) {
     }
 }
 
-// Every byte value at every position of a 16-character block, inside a longer valid text.
+// Every byte value at every position of a 32-character block, inside a longer valid text.
 TEST(Base64, EveryPathJudgesEveryByteValueAlike) {
     const auto paths = base64::availablePaths();
-    std::vector<std::uint8_t> text(48);
+    std::vector<std::uint8_t> text(128);
     for (std::size_t i = 0; i < text.size(); ++i) text[i] = "QUJDRA"[i % 6];
-    for (std::size_t position = 16; position < 32; ++position)
+    for (std::size_t position = 32; position < 64; ++position)
         for (unsigned value = 0; value < 256; ++value) {
             auto probe = text;
             probe[position] = static_cast<std::uint8_t>(value);
