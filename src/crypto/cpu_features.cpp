@@ -23,24 +23,26 @@ Features detect() {
     f.ssse3 = (c & bit_SSSE3) != 0;
     f.sse41 = (c & bit_SSE4_1) != 0;
     f.aesni = (c & bit_AES) != 0;
-    bool ymmSaved = false;
+    bool ymmSaved = false, zmmSaved = false;
     if ((c & bit_OSXSAVE) && (c & bit_AVX)) {
         unsigned xcr0Low = 0, xcr0High = 0;
         __asm__("xgetbv" : "=a"(xcr0Low), "=d"(xcr0High) : "c"(0));
-        ymmSaved = (xcr0Low & 0x6) == 0x6;  // XMM and YMM state
+        ymmSaved = (xcr0Low & 0x6) == 0x6;     // XMM and YMM state
+        zmmSaved = (xcr0Low & 0xE6) == 0xE6;   // and the opmask and all of the ZMM registers
     }
     if (maxLeaf >= 7) {
         __cpuid_count(7, 0, a, b, c, d);
         f.avx2 = ymmSaved && (b & bit_AVX2) != 0;
         f.sha = (b & bit_SHA) != 0;
         f.vaes = f.avx2 && (c & bit_VAES) != 0;
+        f.avx512vbmi = zmmSaved && (b & bit_AVX512F) && (b & bit_AVX512BW) && (c & bit_AVX512VBMI);
     }
 #endif
     return f;
 }
 
 std::uint32_t pack(const Features& f) {
-    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5 | f.vaes << 6;
+    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5 | f.vaes << 6 | f.avx512vbmi << 7;
 }
 
 Features unpack(std::uint32_t bits) {
@@ -51,6 +53,7 @@ Features unpack(std::uint32_t bits) {
     f.aesni = bits & 1u << 4;
     f.sha = bits & 1u << 5;
     f.vaes = bits & 1u << 6;
+    f.avx512vbmi = bits & 1u << 7;
     return f;
 }
 

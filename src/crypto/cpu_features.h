@@ -13,6 +13,7 @@ struct Features {
     bool avx2 = false;   // only when the OS also saves the YMM registers
     bool aesni = false;
     bool vaes = false;   // AES on YMM registers; only with avx2
+    bool avx512vbmi = false;  // with AVX-512 F and BW, and only when the OS saves the ZMM state
     bool sha = false;
 };
 

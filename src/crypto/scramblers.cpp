@@ -1,4 +1,5 @@
-// Byte scramblers: the plain loops, and SSE and AVX2 versions that give the same bytes.
+// Byte scramblers: the plain loops, and SSE, AVX2 and AVX-512 versions that give the same
+// bytes.
 #include "scramblers.h"
 
 #include <algorithm>
@@ -64,6 +65,17 @@ void shiftBitsPlain(std::uint8_t* data, std::size_t length, unsigned bits, bool 
     }
 }
 
+// Whole bytes with std::rotate, then the bits.
+void rotatePlain(std::uint8_t* data, std::size_t length, std::size_t wholeBytes, unsigned bits, bool towardsStart) {
+    if (wholeBytes > 0) {
+        if (towardsStart)
+            std::rotate(data, data + wholeBytes, data + length);
+        else
+            std::rotate(data, data + length - wholeBytes, data + length);
+    }
+    if (bits > 0) shiftBitsPlain(data, length, bits, towardsStart);
+}
+
 void substitutePlain(std::uint8_t* data, std::size_t length, bool inverse) {
     const auto& table = inverse ? inverseTable : forwardTable;
     for (std::size_t i = 0; i < length; ++i) data[i] = table[data[i]];
@@ -115,41 +127,60 @@ TESSALY_SSSE3 void unchainXorSsse3(std::uint8_t* data, std::size_t length, std::
     unchainXorPlain(data + i, length - i, seed);
 }
 
-// out = (a << bits) | (b >> (8 - bits)) per byte, with 16-bit shifts and masks.
-TESSALY_SSSE3 inline __m128i funnel(__m128i a, __m128i b, __m128i bits, __m128i rest,
-                                    __m128i highMask, __m128i lowMask) {
-    return _mm_or_si128(_mm_and_si128(_mm_sll_epi16(a, bits), highMask),
-                        _mm_and_si128(_mm_srl_epi16(b, rest), lowMask));
+// Rotation by k whole bytes and b bits in one pass, the same in every vector width: towards
+// the start, out[i] = in[i + k] << b | in[i + k + 1] >> (8 - b), indices modulo the length,
+// front to back, so every read is at or ahead of every write; towards the end, out[i] =
+// in[i - k - 1] << (8 - b) | in[i - k] >> b, back to front. The k + 1 bytes that the last
+// outputs read after they were overwritten are kept aside first (k < 32: the count is a
+// byte). b = 0 works too: the shifted-out half is masked away.
+template <typename Kernel>
+[[gnu::always_inline]] inline void rotateFused(std::uint8_t* data, std::size_t n, std::size_t k, unsigned b,
+                                               bool towardsStart) {
+    constexpr std::size_t width = Kernel::width;
+    if (n < 2 * width + k + 2) return rotatePlain(data, n, k, b, towardsStart);
+    const auto funnelByte = [](unsigned high, unsigned low, unsigned left) {
+        return static_cast<std::uint8_t>((high << left | low >> (8 - left)) & 0xFF);
+    };
+    std::uint8_t kept[33];
+    if (towardsStart) {
+        std::memcpy(kept, data, k + 1);
+        const Kernel kernel(b);
+        std::size_t i = 0;
+        for (; i + k + 1 + width <= n; i += width) kernel.apply(data + i, data + i + k, data + i + k + 1);
+        const auto source = [&](std::size_t j) { return j < n ? data[j] : kept[j - n]; };
+        for (; i < n; ++i) data[i] = funnelByte(source(i + k), source(i + k + 1), b);
+    } else {
+        std::memcpy(kept, data + n - k - 1, k + 1);  // kept[j] is data[n - k - 1 + j]
+        const Kernel kernel(8 - b);
+        std::size_t end = n;  // blocks end before end
+        for (; end >= width + k + 1; end -= width)
+            kernel.apply(data + end - width, data + end - width - k - 1, data + end - width - k);
+        // Index i - k - 1 or i - k below 0 wraps to the kept bytes.
+        const auto source = [&](std::size_t i, std::size_t back) {
+            return i >= back ? data[i - back] : kept[k + 1 + i - back];
+        };
+        for (std::size_t i = end; i-- > 0;) data[i] = funnelByte(source(i, k + 1), source(i, k), 8 - b);
+    }
 }
 
-TESSALY_SSSE3 void shiftBitsSsse3(std::uint8_t* data, std::size_t length, unsigned bits,
-                                  bool towardsStart) {
-    if (length < 34) return shiftBitsPlain(data, length, bits, towardsStart);
-    const __m128i shiftLeft = _mm_cvtsi32_si128(static_cast<int>(towardsStart ? bits : 8 - bits));
-    const __m128i shiftRight = _mm_cvtsi32_si128(static_cast<int>(towardsStart ? 8 - bits : bits));
-    const unsigned left = towardsStart ? bits : 8 - bits;
-    const __m128i highMask = _mm_set1_epi8(static_cast<char>(0xFF << left & 0xFF));
-    const __m128i lowMask = _mm_set1_epi8(static_cast<char>(0xFF >> (8 - left)));
-    if (towardsStart) {
-        // data[i] = data[i] << bits | data[i + 1] >> (8 - bits), front to back; the reads at
-        // i + 1 are ahead of every write.
-        const std::uint8_t first = data[0];
-        std::size_t i = 0;
-        for (; i + 17 <= length; i += 16)
-            store(data + i, funnel(load(data + i), load(data + i + 1), shiftLeft, shiftRight, highMask, lowMask));
-        for (; i + 1 < length; ++i)
-            data[i] = static_cast<std::uint8_t>(data[i] << bits | data[i + 1] >> (8 - bits));
-        data[length - 1] = static_cast<std::uint8_t>(data[length - 1] << bits | first >> (8 - bits));
-    } else {
-        // data[i] = data[i - 1] << (8 - bits) | data[i] >> bits, back to front.
-        const std::uint8_t last = data[length - 1];
-        std::size_t i = length;  // blocks end before i
-        for (; i >= 17; i -= 16)
-            store(data + i - 16, funnel(load(data + i - 17), load(data + i - 16), shiftLeft, shiftRight, highMask, lowMask));
-        for (--i; i > 0; --i)
-            data[i] = static_cast<std::uint8_t>(data[i - 1] << (8 - bits) | data[i] >> bits);
-        data[0] = static_cast<std::uint8_t>(last << (8 - bits) | data[0] >> bits);
+// out = (a << left) | (b >> (8 - left)) per byte, with 16-bit shifts and masks.
+struct FunnelSse {
+    static constexpr std::size_t width = 16;
+    __m128i shiftLeft, shiftRight, highMask, lowMask;
+    TESSALY_SSSE3 explicit FunnelSse(unsigned left)
+        : shiftLeft(_mm_cvtsi32_si128(static_cast<int>(left))),
+          shiftRight(_mm_cvtsi32_si128(static_cast<int>(8 - left))),
+          highMask(_mm_set1_epi8(static_cast<char>(0xFF << left & 0xFF))),
+          lowMask(_mm_set1_epi8(static_cast<char>(0xFF >> (8 - left)))) {}
+    TESSALY_SSSE3 void apply(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b) const {
+        store(out, _mm_or_si128(_mm_and_si128(_mm_sll_epi16(load(a), shiftLeft), highMask),
+                                _mm_and_si128(_mm_srl_epi16(load(b), shiftRight), lowMask)));
     }
+};
+
+TESSALY_SSSE3 void rotateSsse3(std::uint8_t* data, std::size_t length, std::size_t wholeBytes, unsigned bits,
+                               bool towardsStart) {
+    rotateFused<FunnelSse>(data, length, wholeBytes, bits, towardsStart);
 }
 
 // The tables are 154 - x on the range from the space to "z" and x elsewhere, but for ten
@@ -250,6 +281,43 @@ TESSALY_AVX2 void chainXorAvx2(std::uint8_t* data, std::size_t length, std::uint
     chainXorPlain(data + i, length - i, seed);
 }
 
+struct FunnelAvx2 {
+    static constexpr std::size_t width = 32;
+    __m128i shiftLeft, shiftRight;
+    __m256i highMask, lowMask;
+    TESSALY_AVX2 explicit FunnelAvx2(unsigned left)
+        : shiftLeft(_mm_cvtsi32_si128(static_cast<int>(left))),
+          shiftRight(_mm_cvtsi32_si128(static_cast<int>(8 - left))),
+          highMask(_mm256_set1_epi8(static_cast<char>(0xFF << left & 0xFF))),
+          lowMask(_mm256_set1_epi8(static_cast<char>(0xFF >> (8 - left)))) {}
+    TESSALY_AVX2 void apply(std::uint8_t* out, const std::uint8_t* a, const std::uint8_t* b) const {
+        store32(out, _mm256_or_si256(_mm256_and_si256(_mm256_sll_epi16(load32(a), shiftLeft), highMask),
+                                     _mm256_and_si256(_mm256_srl_epi16(load32(b), shiftRight), lowMask)));
+    }
+};
+
+TESSALY_AVX2 void rotateAvx2(std::uint8_t* data, std::size_t length, std::size_t wholeBytes, unsigned bits,
+                             bool towardsStart) {
+    rotateFused<FunnelAvx2>(data, length, wholeBytes, bits, towardsStart);
+    _mm256_zeroupper();
+}
+
+// Each byte XOR the input byte before it: the 32 bytes one byte back are the block shifted
+// across its two lanes, with the last byte of the block before in front.
+TESSALY_AVX2 void unchainXorAvx2(std::uint8_t* data, std::size_t length, std::uint8_t seed) {
+    __m256i previous = _mm256_set1_epi8(static_cast<char>(seed));
+    std::size_t i = 0;
+    for (; i + 32 <= length; i += 32) {
+        const __m256i x = load32(data + i);
+        const __m256i straddle = _mm256_permute2x128_si256(previous, x, 0x21);  // previous high, x low
+        store32(data + i, _mm256_xor_si256(x, _mm256_alignr_epi8(x, straddle, 15)));
+        previous = x;
+    }
+    if (i > 0) seed = static_cast<std::uint8_t>(_mm256_extract_epi8(previous, 31));
+    _mm256_zeroupper();
+    unchainXorSsse3(data + i, length - i, seed);
+}
+
 TESSALY_AVX2 void substituteAvx2(std::uint8_t* data, std::size_t length, bool inverse) {
     const PatchRounds& patches = inverse ? inversePatches : forwardPatches;
     const __m256i position0 = table32(patches[0].position), value0 = table32(patches[0].value);
@@ -273,18 +341,41 @@ TESSALY_AVX2 void substituteAvx2(std::uint8_t* data, std::size_t length, bool in
     substitutePlain(data + i, length - i, inverse);
 }
 
+// ---- AVX-512 VBMI: the table itself in four registers ---------------------------------------
+
+#define TESSALY_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi,avx2")))
+
+// Each byte picks its entry from the two 128-entry halves at once (VPERMI2B reads the low
+// seven bits of the index), and its top bit chooses between them.
+TESSALY_VBMI void substituteVbmi(std::uint8_t* data, std::size_t length, bool inverse) {
+    const std::uint8_t* table = (inverse ? inverseTable : forwardTable).data();
+    const __m512i t0 = _mm512_loadu_si512(table), t1 = _mm512_loadu_si512(table + 64);
+    const __m512i t2 = _mm512_loadu_si512(table + 128), t3 = _mm512_loadu_si512(table + 192);
+    std::size_t i = 0;
+    for (; i + 64 <= length; i += 64) {
+        const __m512i x = _mm512_loadu_si512(data + i);
+        const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);
+        _mm512_storeu_si512(data + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
+    }
+    _mm256_zeroupper();
+    substitutePlain(data + i, length - i, inverse);
+}
+
 #endif  // TESSALY_SCRAMBLERS_SSSE3
 
-const cpu::PathList<Path, 3>& paths() {
-    static const cpu::PathList<Path, 3> list = [] {
-        cpu::PathList<Path, 3> list;
-        list.add({"plain", chainXorPlain, unchainXorPlain, shiftBitsPlain, substitutePlain});
+const cpu::PathList<Path, 4>& paths() {
+    static const cpu::PathList<Path, 4> list = [] {
+        cpu::PathList<Path, 4> list;
+        list.add({"plain", chainXorPlain, unchainXorPlain, rotatePlain, substitutePlain});
 #ifdef TESSALY_SCRAMBLERS_SSSE3
         const auto cpu = cpu::features();
         if (cpu.ssse3 && cpu.sse41)
-            list.add({"sse4.1", chainXorSsse3, unchainXorSsse3, shiftBitsSsse3, substituteSse41});
+            list.add({"sse4.1", chainXorSsse3, unchainXorSsse3, rotateSsse3, substituteSse41});
         if (cpu.ssse3 && cpu.sse41 && cpu.avx2)
-            list.add({"avx2", chainXorAvx2, unchainXorSsse3, shiftBitsSsse3, substituteAvx2});
+            list.add({"avx2", chainXorAvx2, unchainXorAvx2, rotateAvx2, substituteAvx2});
+        if (cpu.ssse3 && cpu.sse41 && cpu.avx2 && cpu.avx512vbmi)
+            list.add({"avx512vbmi", chainXorAvx2, unchainXorAvx2, rotateAvx2, substituteVbmi});
 #endif
         return list;
     }();
@@ -307,16 +398,9 @@ void unchainXor(std::uint8_t* data, std::size_t length, std::uint8_t seed) {
 // modulo the length, so the result is the rotation by count mod (8 * length).
 void rotateBits(std::uint8_t* data, std::size_t length, unsigned count, bool towardsStart) {
     if (length == 0) return;
-    std::size_t wholeBytes = (count & 0xFF) / 8;
+    const std::size_t wholeBytes = (count & 0xFF) / 8 % length;
     const unsigned bits = count % 8;
-    if (wholeBytes > length) wholeBytes %= length;
-    if (wholeBytes > 0) {
-        if (towardsStart)
-            std::rotate(data, data + wholeBytes, data + length);
-        else
-            std::rotate(data, data + length - wholeBytes, data + length);
-    }
-    if (bits > 0) paths().fastest().shiftBits(data, length, bits, towardsStart);
+    if (wholeBytes > 0 || bits > 0) paths().fastest().rotate(data, length, wholeBytes, bits, towardsStart);
 }
 
 void substitute(std::uint8_t* data, std::size_t length, bool inverse) {

@@ -26,7 +26,9 @@ struct Path {
     const char* name;
     void (*chainXor)(std::uint8_t*, std::size_t, std::uint8_t);
     void (*unchainXor)(std::uint8_t*, std::size_t, std::uint8_t);
-    void (*shiftBits)(std::uint8_t*, std::size_t, unsigned bits, bool towardsStart);
+    // Rotates by wholeBytes (below length) and then bits (0 to 7) positions, in one pass on
+    // the fast paths.
+    void (*rotate)(std::uint8_t*, std::size_t, std::size_t wholeBytes, unsigned bits, bool towardsStart);
     void (*substitute)(std::uint8_t*, std::size_t, bool inverse);
 };
 std::span<const Path> availablePaths();

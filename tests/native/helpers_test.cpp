@@ -89,11 +89,14 @@ TEST(Scramblers, EveryPathIsThePlainLoops) {
             for (bool inverse : {false, true})
                 check([&](Bytes& b) { path.substitute(b.data(), length, inverse); },
                       [&](Bytes& b) { paths[0].substitute(b.data(), length, inverse); }, "substitute");
-            if (length > 0)
-                for (unsigned bits = 1; bits < 8; ++bits)
-                    for (bool towardsStart : {false, true})
-                        check([&](Bytes& b) { path.shiftBits(b.data(), length, bits, towardsStart); },
-                              [&](Bytes& b) { paths[0].shiftBits(b.data(), length, bits, towardsStart); }, "shift");
+            // Whole bytes up to the 31 a count can give, around the vector widths, with every bit count.
+            for (const std::size_t wholeBytes : {0u, 1u, 2u, 7u, 15u, 16u, 17u, 31u})
+                if (wholeBytes < length)
+                    for (unsigned bits = 0; bits < 8; ++bits)
+                        for (bool towardsStart : {false, true})
+                            check([&](Bytes& b) { path.rotate(b.data(), length, wholeBytes, bits, towardsStart); },
+                                  [&](Bytes& b) { paths[0].rotate(b.data(), length, wholeBytes, bits, towardsStart); },
+                                  "rotate");
         }
     }
 }
