@@ -434,9 +434,69 @@ TESSALY_AESNI_TARGET std::uint32_t inverseMixColumnNi(std::uint32_t w) {
     return __builtin_bswap32(static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_aesimc_si128(word))));
 }
 
-// The expansion inlined here, where the instructions above can be inlined into it.
+// A 128- or 256-bit key expanded four words at a time: the next round key is the previous
+// one's prefix XOR (three shifted copies) and one word of AESKEYGENASSIST, broadcast.
+template <int Selector>
+TESSALY_AESNI_TARGET inline __m128i nextRoundKey(__m128i previous, __m128i assisted) {
+    previous = _mm_xor_si128(previous, _mm_slli_si128(previous, 4));
+    previous = _mm_xor_si128(previous, _mm_slli_si128(previous, 8));
+    return _mm_xor_si128(previous, _mm_shuffle_epi32(assisted, Selector));
+}
+
+template <int Round>
+TESSALY_AESNI_TARGET inline void expand128(__m128i* keys) {
+    if constexpr (Round <= 10) {
+        constexpr int roundConstant = static_cast<int>(roundConstants[Round - 1] >> 24);
+        keys[Round] = nextRoundKey<0xFF>(keys[Round - 1], _mm_aeskeygenassist_si128(keys[Round - 1], roundConstant));
+        expand128<Round + 1>(keys);
+    }
+}
+
+// Round keys 2i and 2i + 1 of a 256-bit key: RotWord and SubWord with the constant, then
+// SubWord alone.
+template <int Pair>
+TESSALY_AESNI_TARGET inline void expand256(__m128i* keys) {
+    if constexpr (Pair <= 7) {
+        constexpr int roundConstant = static_cast<int>(roundConstants[Pair - 1] >> 24);
+        keys[2 * Pair] = nextRoundKey<0xFF>(keys[2 * Pair - 2], _mm_aeskeygenassist_si128(keys[2 * Pair - 1], roundConstant));
+        if constexpr (Pair < 7)
+            keys[2 * Pair + 1] = nextRoundKey<0xAA>(keys[2 * Pair - 1], _mm_aeskeygenassist_si128(keys[2 * Pair], 0));
+        expand256<Pair + 1>(keys);
+    }
+}
+
+// The schedule as the engine keeps it (big-endian words) from the instructions' round keys.
+TESSALY_AESNI_TARGET void storeRoundKeys(const __m128i* keys, int rounds, std::uint32_t* words) {
+    const __m128i bytesToWords = _mm_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+    for (int i = 0; i <= rounds; ++i)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(words + 4 * i), _mm_shuffle_epi8(keys[i], bytesToWords));
+}
+
+// 192-bit keys go word by word through the expansion above, with the instructions inlined.
 TESSALY_AESNI_TARGET bool setKeyAesNi(AesEngine& engine, std::span<const std::uint8_t> key, Direction use) {
-    return expandKey<subWordNi, inverseMixColumnNi>(engine, key, use);
+    if (key.size() != 16 && key.size() != 32) return expandKey<subWordNi, inverseMixColumnNi>(engine, key, use);
+    alignas(16) __m128i keys[15];
+    keys[0] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data()));
+    if (key.size() == 16) {
+        engine.rounds = 10;
+        expand128<1>(keys);
+    } else {
+        engine.rounds = 14;
+        keys[1] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(key.data() + 16));
+        expand256<1>(keys);
+    }
+    storeRoundKeys(keys, engine.rounds, engine.encipherKeys.data());
+    if (use == Direction::decipher) {
+        // Equivalent inverse cipher: reversed, the inner round keys through AESIMC.
+        alignas(16) __m128i inverse[15];
+        inverse[0] = keys[engine.rounds];
+        for (int round = 1; round < engine.rounds; ++round) inverse[round] = _mm_aesimc_si128(keys[engine.rounds - round]);
+        inverse[engine.rounds] = keys[0];
+        storeRoundKeys(inverse, engine.rounds, engine.decipherKeys.data());
+        wipeObject(inverse);
+    }
+    wipeObject(keys);
+    return true;
 }
 
 void cryptBlocksAesNi(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount,
