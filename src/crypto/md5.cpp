@@ -48,12 +48,19 @@ constexpr std::uint32_t rotateLeft(std::uint32_t x, int n) { return x << n | x >
 template <int Step>
 inline void step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                  const std::uint32_t* x) {
-    std::uint32_t f;
-    if constexpr (Step < 16) f = d ^ (b & (c ^ d));        // F = (b & c) | (~b & d)
-    else if constexpr (Step < 32) f = c ^ (d & (b ^ c));   // G = (b & d) | (c & ~d)
-    else if constexpr (Step < 48) f = b ^ c ^ d;           // H
-    else f = c ^ (b | ~d);                                 // I
-    a += f + x[messageIndex(Step)] + additiveConstants[Step];
+    // b is the value the step before just computed, so everything that does not read it is
+    // added first and the chain from b to a stays one or two operations long.
+    a += x[messageIndex(Step)] + additiveConstants[Step];
+    if constexpr (Step < 16) {
+        a += d ^ (b & (c ^ d));  // F = (b & c) | (~b & d)
+    } else if constexpr (Step < 32) {
+        a += c & ~d;  // G = (b & d) | (c & ~d): the two terms share no bit, so they add
+        a += b & d;
+    } else if constexpr (Step < 48) {
+        a += b ^ (c ^ d);  // H
+    } else {
+        a += c ^ (b | ~d);  // I
+    }
     a = b + rotateLeft(a, rotations[Step / 16][Step % 4]);
 }
 
