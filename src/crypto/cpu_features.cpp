@@ -36,13 +36,14 @@ Features detect() {
         f.sha = (b & bit_SHA) != 0;
         f.vaes = f.avx2 && (c & bit_VAES) != 0;
         f.avx512vbmi = zmmSaved && (b & bit_AVX512F) && (b & bit_AVX512BW) && (c & bit_AVX512VBMI);
+        f.avx512ifma = zmmSaved && (b & bit_AVX512F) && (b & bit_AVX512IFMA);
     }
 #endif
     return f;
 }
 
 std::uint32_t pack(const Features& f) {
-    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5 | f.vaes << 6 | f.avx512vbmi << 7;
+    return 1u | f.ssse3 << 1 | f.sse41 << 2 | f.avx2 << 3 | f.aesni << 4 | f.sha << 5 | f.vaes << 6 | f.avx512vbmi << 7 | f.avx512ifma << 8;
 }
 
 Features unpack(std::uint32_t bits) {
@@ -54,6 +55,7 @@ Features unpack(std::uint32_t bits) {
     f.sha = bits & 1u << 5;
     f.vaes = bits & 1u << 6;
     f.avx512vbmi = bits & 1u << 7;
+    f.avx512ifma = bits & 1u << 8;
     return f;
 }
 

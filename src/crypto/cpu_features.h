@@ -14,6 +14,7 @@ struct Features {
     bool aesni = false;
     bool vaes = false;   // AES on YMM registers; only with avx2
     bool avx512vbmi = false;  // with AVX-512 F and BW, and only when the OS saves the ZMM state
+    bool avx512ifma = false;  // with AVX-512 F, likewise
     bool sha = false;
 };
 

@@ -305,14 +305,33 @@ constexpr int radixBits = 28;
 constexpr Limb radixMask = (Limb{1} << radixBits) - 1;
 constexpr int maxBatchLimbs = 16;  // 16 * 28 = 448 >= 426 + 2
 
-// Limb j of x in radix 2^28.
-Limb radixLimb(const Natural& x, int j) {
-    const int bit = radixBits * j, word = bit / 32, offset = bit % 32;
-    if (word >= maxLimbs) return 0;
-    Limb v = x.limbs[word] >> offset;
-    if (offset > 32 - radixBits && word + 1 < maxLimbs) v |= x.limbs[word + 1] << (32 - offset);
-    return v & radixMask;
+// Eight at a time (below): 52-bit limbs.
+constexpr int wideRadixBits = 52;
+constexpr std::uint64_t wideRadixMask = (std::uint64_t{1} << wideRadixBits) - 1;
+constexpr int maxWideLimbs = 9;  // 9 * 52 = 468 >= 426 + 2
+constexpr int wideLanes = 8;
+
+// Digit j of x in radix 2^bits (bits <= 52), and back: digit added in at position j.
+std::uint64_t radixDigit(const Natural& x, int bits, int j) {
+    const int bit = bits * j, word = bit / 32, offset = bit % 32;
+    const auto limb = [&](int i) { return i < maxLimbs ? std::uint64_t{x.limbs[i]} : 0; };
+    std::uint64_t v = (limb(word) | limb(word + 1) << 32) >> offset;
+    if (offset != 0) v |= limb(word + 2) << (64 - offset);
+    return v & ((std::uint64_t{1} << bits) - 1);
 }
+
+[[maybe_unused]] void addRadixDigit(Natural& x, int bits, int j, std::uint64_t digit) {
+    const int bit = bits * j, word = bit / 32, offset = bit % 32;
+    const auto add = [&](int i, std::uint64_t part) {
+        if (i < maxLimbs) x.limbs[i] |= static_cast<Limb>(part);
+    };
+    const std::uint64_t low = digit << offset;
+    add(word, low);
+    add(word + 1, low >> 32);
+    if (offset + bits > 64) add(word + 2, digit >> (64 - offset));
+}
+
+Limb radixLimb(const Natural& x, int j) { return static_cast<Limb>(radixDigit(x, radixBits, j)); }
 
 #ifdef TESSALY_RSA_AVX2
 
@@ -401,12 +420,124 @@ TESSALY_AVX2 void powerBatch(const BatchKey& key, const Natural& exponent, const
     for (int lane = 0; lane < lanes; ++lane) {
         Natural& x = results[lane];
         x = Natural{};
+        for (int j = 0; j < n; ++j) addRadixDigit(x, radixBits, j, limbs[j][lane]);
+        subtractIfNotBelow(x.limbs.data(), modulus.limbs.data(), maxLimbs, 0);  // the result is below 2m
+        x.size = maxLimbs;
+        trim(x);
+    }
+}
+
+// ---- eight at a time: AVX-512 IFMA, 52-bit limbs in 64-bit lanes ---------------------------
+
+#define TESSALY_IFMA __attribute__((target("avx512f,avx512ifma,avx2")))
+
+struct WideVectors {
+    int limbs;
+    __m512i modulus[maxWideLimbs];
+    __m512i inverse, mask;
+};
+
+// x >> 52 per lane. (The zero-masked form: GCC 12's plain one starts from an undefined
+// vector and warns about it.)
+TESSALY_IFMA inline __m512i shiftOutLimb(__m512i x) {
+    return _mm512_maskz_srli_epi64(static_cast<__mmask8>(0xFF), x, wideRadixBits);
+}
+
+// r = a * b / R mod m, below 2m, for a and b below 2m with 52-bit limbs. The instructions
+// take the low 52 bits of each operand and add the low or high 52 bits of the product; a
+// column receives at most 4L such halves, below 2^58, so carries wait until the end.
+// N is the limb count, so that the columns live in registers.
+template <int N>
+TESSALY_IFMA void montgomeryMultiplyWide(__m512i* r, const __m512i* a, const __m512i* b, const WideVectors& k) {
+    constexpr int n = N;
+    const __m512i zero = _mm512_setzero_si512();
+    __m512i t[2 * maxWideLimbs + 1];
+    for (int i = 0; i <= 2 * n; ++i) t[i] = zero;
+    for (int i = 0; i < n; ++i) {
+        const __m512i bi = b[i];
         for (int j = 0; j < n; ++j) {
-            const int bit = radixBits * j, word = bit / 32, offset = bit % 32;
-            const Wide v = limbs[j][lane] << offset;
-            x.limbs[word] |= static_cast<Limb>(v);
-            if (word + 1 < maxLimbs) x.limbs[word + 1] |= static_cast<Limb>(v >> 32);
+            t[i + j] = _mm512_madd52lo_epu64(t[i + j], a[j], bi);
+            t[i + j + 1] = _mm512_madd52hi_epu64(t[i + j + 1], a[j], bi);
         }
+        const __m512i u = _mm512_madd52lo_epu64(zero, t[i], k.inverse);
+        for (int j = 0; j < n; ++j) {
+            t[i + j] = _mm512_madd52lo_epu64(t[i + j], k.modulus[j], u);
+            t[i + j + 1] = _mm512_madd52hi_epu64(t[i + j + 1], k.modulus[j], u);
+        }
+        t[i + 1] = _mm512_add_epi64(t[i + 1], shiftOutLimb(t[i]));  // t[i] is 0 mod 2^52
+    }
+    __m512i carry = zero;
+    for (int j = 0; j < n; ++j) {
+        const __m512i v = _mm512_add_epi64(t[n + j], carry);
+        r[j] = _mm512_and_si512(v, k.mask);
+        carry = shiftOutLimb(v);
+    }
+}
+
+using WideMultiply = void (*)(__m512i*, const __m512i*, const __m512i*, const WideVectors&);
+
+// wideMultiply[L - 1] multiplies numbers of L limbs.
+constexpr WideMultiply wideMultiply[] = {montgomeryMultiplyWide<1>, montgomeryMultiplyWide<2>, montgomeryMultiplyWide<3>,
+                                         montgomeryMultiplyWide<4>, montgomeryMultiplyWide<5>, montgomeryMultiplyWide<6>,
+                                         montgomeryMultiplyWide<7>, montgomeryMultiplyWide<8>, montgomeryMultiplyWide<9>};
+static_assert(std::size(wideMultiply) == maxWideLimbs);
+
+TESSALY_IFMA __m512i broadcastWide(std::uint64_t value) { return _mm512_set1_epi64(static_cast<long long>(value)); }
+
+// out = table[index] (n limbs of eight lanes), reading every entry alike.
+TESSALY_IFMA void selectWideEntry(__m512i* out, const __m512i (&table)[windowEntries][maxWideLimbs], Limb index,
+                                  int n) {
+    const __m512i wanted = broadcastWide(index);
+    for (int j = 0; j < n; ++j) out[j] = _mm512_setzero_si512();
+    for (Limb e = 0; e < windowEntries; ++e) {
+        const __mmask8 mask = _mm512_cmpeq_epi64_mask(broadcastWide(e), wanted);
+        for (int j = 0; j < n; ++j) out[j] = _mm512_mask_mov_epi64(out[j], mask, table[e][j]);
+    }
+}
+
+// results[0..7] = bases[0..7]^exponent mod modulus.
+TESSALY_IFMA void powerWide(const WideBatchKey& key, const Natural& exponent, const Natural& modulus,
+                            const Natural* bases, Natural* results) {
+    WideVectors k;
+    k.limbs = key.limbs;
+    for (int j = 0; j < key.limbs; ++j) k.modulus[j] = broadcastWide(key.modulus[j]);
+    k.inverse = broadcastWide(key.inverse);
+    k.mask = broadcastWide(wideRadixMask);
+    const int n = key.limbs;
+    const WideMultiply montgomeryMultiplyWide = wideMultiply[n - 1];
+
+    __m512i base[maxWideLimbs], rSquared[maxWideLimbs], one[maxWideLimbs];
+    for (int j = 0; j < n; ++j) {
+        alignas(64) std::uint64_t digits[wideLanes];
+        for (int lane = 0; lane < wideLanes; ++lane) digits[lane] = radixDigit(bases[lane], wideRadixBits, j);
+        base[j] = _mm512_load_si512(digits);
+        rSquared[j] = broadcastWide(key.rSquared[j]);
+        one[j] = _mm512_setzero_si512();
+    }
+    one[0] = broadcastWide(1);
+    __m512i table[windowEntries][maxWideLimbs];  // b^0 ... b^15 in Montgomery form
+    montgomeryMultiplyWide(table[0], one, rSquared, k);
+    montgomeryMultiplyWide(table[1], base, rSquared, k);
+    for (int i = 2; i < windowEntries; ++i) montgomeryMultiplyWide(table[i], table[i - 1], table[1], k);
+
+    __m512i accumulator[maxWideLimbs], entry[maxWideLimbs];
+    fixedWindow(
+        exponent, [&](Limb window) { selectWideEntry(accumulator, table, window, n); },
+        [&] { montgomeryMultiplyWide(accumulator, accumulator, accumulator, k); },
+        [&](Limb window) {
+            selectWideEntry(entry, table, window, n);
+            montgomeryMultiplyWide(accumulator, accumulator, entry, k);
+        });
+    montgomeryMultiplyWide(accumulator, accumulator, one, k);
+
+    alignas(64) std::uint64_t limbs[maxWideLimbs][wideLanes];
+    for (int j = 0; j < n; ++j) _mm512_store_si512(limbs[j], accumulator[j]);
+    _mm256_zeroupper();
+
+    for (int lane = 0; lane < wideLanes; ++lane) {
+        Natural& x = results[lane];
+        x = Natural{};
+        for (int j = 0; j < n; ++j) addRadixDigit(x, wideRadixBits, j, limbs[j][lane]);
         subtractIfNotBelow(x.limbs.data(), modulus.limbs.data(), maxLimbs, 0);  // the result is below 2m
         x.size = maxLimbs;
         trim(x);
@@ -415,10 +546,18 @@ TESSALY_AVX2 void powerBatch(const BatchKey& key, const Natural& exponent, const
 
 #endif  // TESSALY_RSA_AVX2
 
-// Whether odd moduli go to the four-at-a-time engine on this processor.
+// Whether odd moduli go to the four- and eight-at-a-time engines on this processor.
 bool fourAtATime() {
 #ifdef TESSALY_RSA_AVX2
     return cpu::features().avx2;
+#else
+    return false;
+#endif
+}
+
+bool eightAtATime() {
+#ifdef TESSALY_RSA_AVX2
+    return cpu::features().avx2 && cpu::features().avx512ifma;
 #else
     return false;
 #endif
@@ -483,6 +622,20 @@ ModularPower::ModularPower(const Natural& exponent, const Natural& modulus)
     inverse_ = negatedInverse(modulus.limbs[0]);
     rSquared_ = powerOfTwoModulo(64 * modulus.size, modulus);
     if (fourAtATime()) batch_.emplace(modulus);
+    if (eightAtATime()) wideBatch_.emplace(modulus);
+}
+
+WideBatchKey::WideBatchKey(const Natural& m) : modulus{}, rSquared{} {
+    const int bits = 32 * m.size - std::countl_zero(m.limbs[m.size - 1]);
+    limbs = (bits + 2 + wideRadixBits - 1) / wideRadixBits;
+    for (int j = 0; j < limbs; ++j) modulus[j] = radixDigit(m, wideRadixBits, j);
+    // -m^-1 mod 2^64 by Newton's iteration from 3 correct bits, then its low 52 bits.
+    const std::uint64_t m0 = std::uint64_t{m.limbs[0]} | std::uint64_t{m.limbs[1]} << 32;
+    std::uint64_t x = m0;
+    for (int i = 0; i < 5; ++i) x *= 2 - m0 * x;
+    inverse = (0 - x) & wideRadixMask;
+    const Natural r2 = powerOfTwoModulo(2 * wideRadixBits * limbs, m);
+    for (int j = 0; j < limbs; ++j) rSquared[j] = radixDigit(r2, wideRadixBits, j);
 }
 
 BatchKey::BatchKey(const Natural& m) : modulus{}, rSquared{} {
@@ -497,6 +650,8 @@ BatchKey::BatchKey(const Natural& m) : modulus{}, rSquared{} {
 void ModularPower::powerMany(const Natural* bases, Natural* results, std::size_t count) const {
     std::size_t i = 0;
 #ifdef TESSALY_RSA_AVX2
+    if (wideBatch_)
+        for (; i + wideLanes <= count; i += wideLanes) powerWide(*wideBatch_, exponent_, modulus_, bases + i, results + i);
     if (batch_) {
         for (; i + lanes <= count; i += lanes) powerBatch(*batch_, exponent_, modulus_, bases + i, results + i);
         if (count - i > 1) {
@@ -517,7 +672,7 @@ Natural ModularPower::power(const Natural& base) const {
     return powerPlain(base, exponent_, modulus_);
 }
 
-const char* powerPathName() { return fourAtATime() ? "avx2" : "portable"; }
+const char* powerPathName() { return eightAtATime() ? "avx512ifma" : fourAtATime() ? "avx2" : "portable"; }
 
 NumberOperation::NumberOperation(const char* exponentText, const char* modulusText)
     : keysWellFormed_(parse(exponentText ? exponentText : "", exponent_) &&

@@ -48,6 +48,15 @@ struct BatchKey {
     std::array<std::uint32_t, 16> rSquared; // R^2 mod m, R = 2^(28L)
 };
 
+// The same for the eight-at-a-time engine: 52-bit limbs, as AVX-512 IFMA multiplies them.
+struct WideBatchKey {
+    explicit WideBatchKey(const Natural& modulus);
+    int limbs;                              // L, with 52L >= bits(m) + 2
+    std::array<std::uint64_t, 9> modulus;   // 52-bit limbs, least significant first
+    std::uint64_t inverse;                  // -m^-1 mod 2^52
+    std::array<std::uint64_t, 9> rSquared;  // R^2 mod m, R = 2^(52L)
+};
+
 // x^e mod m for many x with one key: the modulus-dependent set-up is done once.
 class ModularPower {
 public:
@@ -55,9 +64,10 @@ public:
     ModularPower(const Natural& exponent, const Natural& modulus);
     // base < modulus.
     Natural power(const Natural& base) const;
-    // results[i] = power(bases[i]), four at a time with AVX2 for an odd modulus.
+    // results[i] = power(bases[i]), for an odd modulus eight at a time with AVX-512 IFMA and
+    // four at a time with AVX2.
     void powerMany(const Natural* bases, Natural* results, std::size_t count) const;
-    // Whether powerMany runs the four-at-a-time engine.
+    // Whether powerMany runs a batch engine.
     bool batched() const { return batch_.has_value(); }
 
 private:
@@ -66,9 +76,11 @@ private:
     std::uint32_t inverse_ = 0;          // -m^-1 mod 2^32
     Natural rSquared_;                   // R^2 mod m, R = 2^(32 * limbs)
     std::optional<BatchKey> batch_;
+    std::optional<WideBatchKey> wideBatch_;
 };
 
-// The way powerMany runs on this processor: "avx2" (four at a time) or "portable".
+// The way powerMany runs on this processor: "avx512ifma" (eight at a time), "avx2" (four) or
+// "portable".
 const char* powerPathName();
 
 // The number operation of DoRSA with one key: checks in the order hosts see them (malformed
