@@ -100,10 +100,12 @@ int32_t TESSALY_API DoBASE64(const uint8_t *input, int32_t inputLength, uint8_t 
  * write the last block whole: the buffer must hold length rounded up to the block size (8
  * bytes for DES, triple DES and Blowfish, 16 for AES). A length of 0 or below changes
  * nothing. Each call is independent and may run on any thread.
- * DES, triple DES and Blowfish look up tables at addresses that depend on the key and the
- * data, which is faster than any other way on these machines; code sharing the processor can
- * learn from the cache what they read. AES neither reads a table nor branches on the key or
- * the data, on every processor: AES-NI where the processor has it, and otherwise a bitsliced
+ * Blowfish, and DES and triple DES on a processor without AVX-512 or for the blocks that do
+ * not fill a run of 512, look up tables at addresses that depend on the key and the data,
+ * which is faster than any other way there; code sharing the processor can learn from the
+ * cache what they read. With AVX-512, DES and triple DES run each whole run of 512 blocks
+ * bitsliced, which reads no table. AES neither reads a table nor branches on the key or the
+ * data, on every processor: AES-NI where the processor has it, and otherwise a bitsliced
  * cipher that computes the S-box. */
 
 /* DES with the library's own P permutation (so not standard DES output). The bytes past

@@ -11,6 +11,6 @@ struct EnginePath {
 };
 
 // AES, SHA-256, Base64, the scramblers and RSA; DES and Blowfish have only one path.
-std::array<EnginePath, 5> pathsInUse();
+std::array<EnginePath, 6> pathsInUse();
 
 }  // namespace tessaly::formats
