@@ -525,7 +525,7 @@ template <bool Forward>
 TESSALY_VAES_TARGET void cryptBlocksWide(const AesEngine& context, std::uint8_t* blocks, std::size_t blockCount) {
     alignas(16) __m128i narrowKeys[15];
     loadRoundKeys(Forward ? context.encipherKeys.data() : context.decipherKeys.data(), context.rounds, narrowKeys);
-    alignas(32) __m256i keys[15];
+    alignas(32) __m256i keys[15] = {};  // zeroed for the compiler only: rounds + 1 are filled
     const int rounds = context.rounds;
     for (int round = 0; round <= rounds; ++round) keys[round] = _mm256_broadcastsi128_si256(narrowKeys[round]);
     auto* data = reinterpret_cast<__m256i*>(blocks);
