@@ -8,6 +8,7 @@
 //               the peers with AES-NI turned off)
 // native_bench --peers ROW: the peers' figures for one row, as "library<TAB>what<TAB>median
 //   <TAB>slowest<TAB>fastest" lines (run by the above with AES-NI masked off the peers).
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,8 +37,10 @@ using tessaly::bench::Workload;
 class DllServer {
 public:
     DllServer(std::string column, const std::string& command) : column_(std::move(column)) {
+        // Close-on-exec, so that a later server (and Wine's own processes) does not hold this
+        // one's pipes open: it would never see the end of its input.
         int toChild[2], fromChild[2];
-        if (pipe(toChild) != 0 || pipe(fromChild) != 0) return;
+        if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(toChild[0], 0);
